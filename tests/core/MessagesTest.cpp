@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "core/Messages.h"
+
+namespace faderwell {
+namespace {
+
+struct VolumeCase {
+    int channel, controller, position;
+    ShortMessage word;
+};
+
+class ChannelVolume : public testing::TestWithParam<VolumeCase> {};
+
+TEST_P(ChannelVolume, ComposesStatusControllerAndInvertedPosition) {
+    const auto& c = GetParam();
+    EXPECT_EQ(ChannelVolumeMessage(c.channel, c.controller, c.position), c.word);
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, ChannelVolume,
+                         testing::Values(VolumeCase{1, 7, 27, 0x6407B0},     // value 100
+                                         VolumeCase{16, 0, 64, 0x3F00BF},    // start position
+                                         VolumeCase{1, 127, 0, 0x7F7FB0},    // top, controller 127
+                                         VolumeCase{5, 0, 127, 0x0000B4},    // bottom: value 0
+                                         VolumeCase{10, 32, 63, 0x4020B9}),  // "64" preset
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(ChannelVolume, EveryChannelStaysAControlChange) {
+    for (int channel = 1; channel <= 16; ++channel) {
+        const auto status = ChannelVolumeMessage(channel, 0, 0) & 0xFF;
+        EXPECT_EQ(status, 0xB0u + static_cast<unsigned>(channel) - 1);
+    }
+}
+
+struct DrumCase {
+    std::int32_t vendor;
+    std::array<ShortMessage, 3> words;
+};
+
+class DrumKit : public testing::TestWithParam<DrumCase> {};
+
+TEST_P(DrumKit, SelectsBankThenProgramOnChannelTen) {
+    EXPECT_EQ(DrumKitSelect(GetParam().vendor), GetParam().words);
+}
+
+constexpr std::array<ShortMessage, 3> kKorg{0x3E00B9, 0x0020B9, 0x0000C9};
+INSTANTIATE_TEST_SUITE_P(Vendors, DrumKit,
+                         testing::Values(DrumCase{0, kKorg},
+                                         DrumCase{1, {0x3D00B9, 0x0220B9, 0x0000C9}},
+                                         DrumCase{2, {0x7F00B9, 0x0020B9, 0x0000C9}},
+                                         DrumCase{3, kKorg}, DrumCase{255, kKorg},
+                                         DrumCase{-1, kKorg}),
+                         [](const auto& info) {
+                             return "vendor" + std::to_string(info.index);
+                         });
+
+TEST(HiHat, IsNoteOnKey42Velocity100OnChannelTen) { EXPECT_EQ(HiHatTick(), 0x642A99u); }
+
+}  // namespace
+}  // namespace faderwell
