@@ -1,10 +1,23 @@
 # Debian 12 packages the build, the program and the tests need, and the
 # installer that ./run and ./test share. Sourced, not run.
 
-# Building and testing the mixer.
-FADERWELL_BUILD_PACKAGES=(
+# What the program needs to build and run.
+FADERWELL_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  librtmidi-dev libjack-jackd2-dev libasound2-dev
+  fonts-ipafont-gothic
+)
+
+# What the tests add: GoogleTest, a display and a JACK server for end-to-end
+# runs, the Windows cross-compiler, and clang for fuzzing.
+FADERWELL_TEST_PACKAGES=(
+  "${FADERWELL_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev
+  xvfb xauth
+  jackd2 jack-tools
+  g++-mingw-w64-x86-64
+  clang libclang-rt-14-dev
 )
 
 # Make sure every named package is installed; install the missing ones at

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "midi/MidiOutService.h"
+
+namespace faderwell {
+
+/// A MIDI service held in memory: it records every call and every word that
+/// reaches an open output. Tests set up the devices and which opens fail.
+class InMemoryMidiOutService final : public MidiOutService {
+public:
+    static constexpr unsigned kMapper = ~0u;  // the mapper's device number in the records
+    static constexpr unsigned kOpenError = 2;  // "bad device id"
+
+    std::vector<std::string> devices;  // names, in device order
+    std::set<unsigned> failingOpens;   // device numbers (or kMapper) whose open fails
+
+    std::vector<std::string> calls;  // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
+    std::vector<ShortMessage> delivered;  // words that reached an open output
+    std::vector<unsigned> opened;         // outputs opened, in order (kMapper for the mapper)
+    bool open{false};
+
+    unsigned DeviceCount() override {
+        calls.emplace_back("count");
+        return static_cast<unsigned>(devices.size());
+    }
+    std::string DeviceName(unsigned device) override {
+        calls.push_back("name " + std::to_string(device));
+        return device < devices.size() ? devices[device] : std::string{};
+    }
+    unsigned OpenMapper() override {
+        calls.emplace_back("open mapper");
+        return Open(kMapper);
+    }
+    unsigned OpenDevice(unsigned device) override {
+        calls.push_back("open " + std::to_string(device));
+        if (device >= devices.size()) return kOpenError;
+        return Open(device);
+    }
+    void Send(ShortMessage word) override {
+        calls.emplace_back("send");
+        if (open) delivered.push_back(word);
+    }
+    void Reset() override { calls.emplace_back("reset"); }
+    void Close() override {
+        calls.emplace_back("close");
+        open = false;
+    }
+
+private:
+    unsigned Open(unsigned device) {
+        if (failingOpens.count(device) != 0) return kOpenError;
+        opened.push_back(device);
+        open = true;
+        return 0;
+    }
+};
+
+}  // namespace faderwell

@@ -1,0 +1,70 @@
+#include "midi/MidiOutPort.h"
+
+#include "core/AppInfo.h"
+
+namespace faderwell {
+
+namespace {
+constexpr std::int32_t kNoOutputIndex = 0;
+constexpr std::int32_t kMapperIndex = 1;
+constexpr std::int32_t kFirstDeviceIndex = 2;
+constexpr std::uint8_t kSuccess = 0;
+constexpr std::uint8_t kFailure = 1;
+constexpr unsigned kCountModulus = 256;
+
+std::uint8_t ResultByte(unsigned code) {
+    if (code == 0) return kSuccess;
+    // A code whose low byte is zero must still read as a failure.
+    const auto low = static_cast<std::uint8_t>(code & 0xFFu);
+    return low != 0 ? low : kFailure;
+}
+}  // namespace
+
+MidiOutPort::MidiOutPort(MidiOutService& service, ProcessValues& values)
+    : service_(service), values_(values) {}
+
+void MidiOutPort::BuildOutputList() {
+    deviceCount_ = service_.DeviceCount() % kCountModulus;
+    entries_.clear();
+    entries_.emplace_back(kNoOutputEntry);
+    entries_.emplace_back(kMapperEntry);
+    // One entry per device number, so that entry 2 + k always stands for device k.
+    for (unsigned device = 0; device < deviceCount_; ++device) {
+        entries_.push_back(service_.DeviceName(device));
+    }
+}
+
+std::uint8_t MidiOutPort::OpenMidiPort() {
+    ResetAndClose();
+    const std::int32_t index = values_.MidiOutIndex;
+    if (index == kNoOutputIndex) return kSuccess;
+    if (index == kMapperIndex) return ResultByte(service_.OpenMapper());
+    if (index >= kFirstDeviceIndex) {
+        return ResultByte(service_.OpenDevice(static_cast<unsigned>(index - kFirstDeviceIndex)));
+    }
+    return kFailure;  // no entry selected
+}
+
+std::uint8_t MidiOutPort::Pick(int index) {
+    values_.MidiOutIndex = index;
+    return OpenMidiPort();
+}
+
+void MidiOutPort::SendShortMessage(ShortMessage word) { service_.Send(word); }
+
+void MidiOutPort::ResetAndClose() {
+    service_.Reset();
+    service_.Close();
+}
+
+std::string MidiOutPort::Caption() const {
+    const std::int32_t index = values_.MidiOutIndex;
+    const bool listed = index >= 0 && static_cast<std::size_t>(index) < entries_.size();
+    std::string caption(kApplicationTitle);
+    caption += " [";
+    if (listed) caption += entries_[static_cast<std::size_t>(index)];
+    caption += "]";
+    return caption;
+}
+
+}  // namespace faderwell

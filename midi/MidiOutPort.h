@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ProcessValues.h"
+#include "core/Seams.h"
+#include "midi/MidiOutService.h"
+
+namespace faderwell {
+
+inline constexpr std::string_view kNoOutputEntry = "(None)";
+inline constexpr std::string_view kMapperEntry = "MIDI MAPPER";
+/// Shown when an output cannot be opened.
+inline constexpr std::string_view kDeviceUnavailableMessage = "このデバイスは利用できません";
+
+/// The program's single MIDI output, chosen by its index in the output list
+/// (`MidiOutIndex`): 0 none, 1 the mapper, 2 and above device index - 2.
+class MidiOutPort final : public MidiSink {
+public:
+    MidiOutPort(MidiOutService& service, ProcessValues& values);
+
+    /// Builds the output list once: "(None)", "MIDI MAPPER", then every
+    /// device in device order. The device count is taken here, modulo 256.
+    void BuildOutputList();
+    const std::vector<std::string>& Entries() const { return entries_; }
+    /// The device count taken when the list was built.
+    unsigned DeviceCount() const { return deviceCount_; }
+
+    /// Resets and closes the current output (always), then opens the one at
+    /// `MidiOutIndex`. Returns 0 on success, non-zero on failure.
+    std::uint8_t OpenMidiPort();
+    /// The user picked list entry `index`: it becomes `MidiOutIndex`, kept
+    /// even when the open fails. Returns OpenMidiPort's result.
+    std::uint8_t Pick(int index);
+
+    /// One service call per word, at once: no buffering, no retry, no report.
+    void SendShortMessage(ShortMessage word) override;
+    /// The exit command's reset and close.
+    void ResetAndClose();
+
+    /// The main window's title after a successful open:
+    /// "Faderwell Standard [" + text of entry `MidiOutIndex` + "]".
+    std::string Caption() const;
+
+private:
+    MidiOutService& service_;
+    ProcessValues& values_;
+    std::vector<std::string> entries_;
+    unsigned deviceCount_{0};
+};
+
+}  // namespace faderwell

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "core/Messages.h"
+
+namespace faderwell {
+
+/// The platform's MIDI output service: the one narrow layer the output port
+/// talks to. It holds the single output handle; at most one output is open.
+/// Every call is made on the user-interface thread, and none may throw.
+class MidiOutService {
+public:
+    virtual ~MidiOutService() = default;
+
+    /// Number of output devices; devices are numbered from 0.
+    virtual unsigned DeviceCount() = 0;
+    /// The product name of `device`, as the user sees it in their own tools.
+    virtual std::string DeviceName(unsigned device) = 0;
+    /// Opens the system's MIDI mapper (or what stands for it). Returns 0 on
+    /// success, otherwise an error code that is non-zero in its low byte.
+    virtual unsigned OpenMapper() = 0;
+    /// Opens output device `device`. Returns 0 or an error code as above.
+    virtual unsigned OpenDevice(unsigned device) = 0;
+    /// Sends one word at once. Without an open output it goes nowhere.
+    virtual void Send(ShortMessage word) = 0;
+    /// Silences what is sounding on the open output, if any.
+    virtual void Reset() = 0;
+    /// Closes the open output, if any.
+    virtual void Close() = 0;
+};
+
+}  // namespace faderwell

@@ -1,0 +1,78 @@
+#include "settings/AccessSettings.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/Failure.h"
+
+namespace faderwell {
+
+namespace {
+
+struct Setting {
+    std::string_view name;
+    std::int32_t ProcessValues::*variable;
+};
+
+// The order of loading and saving.
+constexpr std::array<Setting, 3> kSettings{{
+    {"MIDI_OUT", &ProcessValues::MidiOutIndex},
+    {"SPEED", &ProcessValues::SpeedStep},
+    {"VENDOR", &ProcessValues::Vendor},
+}};
+
+[[noreturn]] void Raise(std::string_view format, std::string_view name) {
+    std::string message(format);
+    message.replace(message.find("%s"), 2, name);
+    throw Failure(message);
+}
+
+constexpr std::string_view kTypeError = "'%s' のデータ型が不正です";
+constexpr std::string_view kReadError = "'%s' の取得に失敗しました";
+constexpr std::string_view kWriteError = "'%s' の設定に失敗しました";
+
+bool Accepted(const ValueInfo& info) {
+    const bool textOrNumber = info.type == regtype::kSz || info.type == regtype::kExpandSz ||
+                              info.type == regtype::kDword;
+    return !textOrNumber && info.size <= 1;
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(Registry& registry, ProcessValues& values)
+    : registry_(registry), values_(values) {}
+
+void SettingsStore::AccessSettings(std::uint8_t direction) {
+    // The key is opened anew for every call; nothing is kept in between.
+    const std::unique_ptr<RegistryKey> key = registry_.OpenOrCreateKey();
+    if (direction == kLoad) {
+        Load(key.get());
+    } else if (direction == kSave) {
+        Save(key.get());
+    }
+}
+
+void SettingsStore::Load(RegistryKey* key) {
+    for (const Setting& setting : kSettings) {
+        const std::optional<ValueInfo> info = key ? key->Query(setting.name) : std::nullopt;
+        if (!info) continue;  // missing: the default stays
+        if (!Accepted(*info)) Raise(kTypeError, setting.name);
+        std::uint8_t byte = 0;
+        if (!key->Read(setting.name, &byte, info->size)) Raise(kReadError, setting.name);
+        if (info->size == 1) {
+            std::int32_t& variable = values_.*setting.variable;
+            variable = static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) |
+                                                 byte);
+        }
+    }
+}
+
+void SettingsStore::Save(RegistryKey* key) {
+    for (const Setting& setting : kSettings) {
+        const auto low = static_cast<std::uint8_t>(values_.*setting.variable & 0xFF);
+        if (!key || !key->WriteBinaryByte(setting.name, low)) Raise(kWriteError, setting.name);
+    }
+}
+
+}  // namespace faderwell

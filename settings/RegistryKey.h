@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace faderwell {
+
+/// Registry value types, with the registry's own numbers.
+namespace regtype {
+inline constexpr std::uint32_t kNone = 0;
+inline constexpr std::uint32_t kSz = 1;
+inline constexpr std::uint32_t kExpandSz = 2;
+inline constexpr std::uint32_t kBinary = 3;
+inline constexpr std::uint32_t kDword = 4;
+}  // namespace regtype
+
+struct ValueInfo {
+    std::uint32_t type{regtype::kNone};
+    std::uint32_t size{0};  // bytes
+};
+
+/// One open settings key: the narrow layer the settings store talks to.
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    /// Type and size of a value; nothing when it does not exist or cannot be read.
+    virtual std::optional<ValueInfo> Query(std::string_view name) = 0;
+    /// Copies exactly `size` bytes of the value into `buffer`; false when the
+    /// value is gone, has another size now, or cannot be read.
+    virtual bool Read(std::string_view name, std::uint8_t* buffer, std::uint32_t size) = 0;
+    /// Writes a one-byte binary value; false when it could not be written.
+    virtual bool WriteBinaryByte(std::string_view name, std::uint8_t byte) = 0;
+};
+
+/// Where the settings key lives: "SOFTWARE\VELDRIN\FADERWELL" of the current user.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    /// Opens the key, creating it and any missing key above it; null when it
+    /// can be neither opened nor created.
+    virtual std::unique_ptr<RegistryKey> OpenOrCreateKey() = 0;
+};
+
+}  // namespace faderwell
