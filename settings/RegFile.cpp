@@ -11,7 +11,9 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::size_t kWrapColumn = 78;  // where the registry editor wraps hex data
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -23,12 +25,14 @@ std::string_view TrimRight(std::string_view s) {
     return s;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool IEquals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
 }
 
 bool IStartsWith(std::string_view s, std::string_view prefix) {
@@ -36,19 +40,24 @@ bool IStartsWith(std::string_view s, std::string_view prefix) {
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 /// 1 to `maxDigits` hex digits and nothing else.
 std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits) return std::nullopt;
+    if (s.empty() || s.size() > maxDigits)
+        return std::nullopt;
     std::uint32_t number = 0;
     for (const char c : s) {
         const int digit = HexDigit(c);
-        if (digit < 0) return std::nullopt;
+        if (digit < 0)
+            return std::nullopt;
         number = (number << 4) | static_cast<std::uint32_t>(digit);
     }
     return number;
@@ -60,7 +69,8 @@ bool IsCleanUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto lead = static_cast<unsigned char>(s[i]);
-        if (lead == 0) return false;
+        if (lead == 0)
+            return false;
         std::size_t length = 0;
         std::uint32_t min = 0;
         std::uint32_t code = 0;
@@ -76,13 +86,16 @@ bool IsCleanUtf8(std::string_view s) {
         } else {
             return false;
         }
-        if (s.size() - i < length) return false;
+        if (s.size() - i < length)
+            return false;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(s[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
+            if ((next & 0xC0) != 0x80)
+                return false;
             code = (code << 6) | (next & 0x3F);
         }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
         i += length;
     }
     return true;
@@ -90,17 +103,22 @@ bool IsCleanUtf8(std::string_view s) {
 
 /// The line without its line end ("\n" or "\r\n").
 std::string_view Content(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
     return line;
 }
 
-bool IsBlankText(std::string_view text) { return TrimLeft(Content(text)).empty(); }
+bool IsBlankText(std::string_view text) {
+    return TrimLeft(Content(text)).empty();
+}
 
 /// A quoted string with the registry editor's escapes (\\ and \"), starting
 /// at the opening quote. Sets `rest` to what follows the closing quote.
 std::optional<std::string> ParseQuoted(std::string_view s, std::string_view& rest) {
-    if (s.empty() || s.front() != '"') return std::nullopt;
+    if (s.empty() || s.front() != '"')
+        return std::nullopt;
     std::string text;
     for (std::size_t i = 1; i < s.size(); ++i) {
         const char c = s[i];
@@ -109,7 +127,8 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::string_view& res
             return text;
         }
         if (c == '\\') {
-            if (i + 1 >= s.size() || (s[i + 1] != '\\' && s[i + 1] != '"')) return std::nullopt;
+            if (i + 1 >= s.size() || (s[i + 1] != '\\' && s[i + 1] != '"'))
+                return std::nullopt;
             text += s[++i];
         } else {
             text += c;
@@ -121,14 +140,17 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::string_view& res
 std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view list) {
     std::vector<std::uint8_t> bytes;
     list = TrimRight(TrimLeft(list));
-    if (list.empty()) return bytes;
+    if (list.empty())
+        return bytes;
     while (true) {
         const std::size_t comma = list.find(',');
         const std::string_view item = TrimRight(TrimLeft(list.substr(0, comma)));
         const auto byte = ParseHexNumber(item, 2);
-        if (!byte) return std::nullopt;
+        if (!byte)
+            return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(*byte));
-        if (comma == std::string_view::npos) return bytes;
+        if (comma == std::string_view::npos)
+            return bytes;
         list = list.substr(comma + 1);
     }
 }
@@ -137,18 +159,21 @@ std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view list) {
 /// malformed. Hex data arrives with its continuation lines already joined.
 std::optional<std::optional<RegValue>> ParseData(std::string_view data) {
     data = TrimRight(data);
-    if (data == "-") return std::optional<RegValue>{};
+    if (data == "-")
+        return std::optional<RegValue>{};
     if (!data.empty() && data.front() == '"') {
         std::string_view rest;
         const auto text = ParseQuoted(data, rest);
-        if (!text || !TrimRight(rest).empty()) return std::nullopt;
+        if (!text || !TrimRight(rest).empty())
+            return std::nullopt;
         RegValue value{regtype::kSz, {text->begin(), text->end()}};
         value.data.push_back(0);
         return value;
     }
     if (IStartsWith(data, "dword:")) {
         const auto number = ParseHexNumber(data.substr(6), 8);
-        if (!number) return std::nullopt;
+        if (!number)
+            return std::nullopt;
         RegValue value{regtype::kDword, {}};
         for (int shift = 0; shift < 32; shift += 8) {
             value.data.push_back(static_cast<std::uint8_t>(*number >> shift));
@@ -160,32 +185,38 @@ std::optional<std::optional<RegValue>> ParseData(std::string_view data) {
         data.remove_prefix(4);
     } else if (IStartsWith(data, "hex(")) {
         const std::size_t close = data.find("):");
-        if (close == std::string_view::npos) return std::nullopt;
+        if (close == std::string_view::npos)
+            return std::nullopt;
         const auto number = ParseHexNumber(data.substr(4, close - 4), 8);
-        if (!number) return std::nullopt;
+        if (!number)
+            return std::nullopt;
         type = *number;
         data.remove_prefix(close + 2);
     } else {
         return std::nullopt;
     }
     auto bytes = ParseHexBytes(data);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     return RegValue{type, std::move(*bytes)};
 }
 
-std::string Escape(std::string_view text) {
-    std::string escaped;
+/// Appends `text` in quotes, with the registry editor's escapes.
+void AppendQuoted(std::string& line, std::string_view text) {
+    line += '"';
     for (const char c : text) {
-        if (c == '\\' || c == '"') escaped += '\\';
-        escaped += c;
+        if (c == '\\' || c == '"')
+            line += '\\';
+        line += c;
     }
-    return escaped;
+    line += '"';
 }
 
 /// Text that reads back identically from a quoted string: terminated by its
 /// one NUL, on one line, valid UTF-8.
 bool FitsQuotedString(const RegValue& value) {
-    if (value.data.empty() || value.data.back() != 0) return false;
+    if (value.data.empty() || value.data.back() != 0)
+        return false;
     const std::string_view text(reinterpret_cast<const char*>(value.data.data()),
                                 value.data.size() - 1);
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos &&
@@ -197,9 +228,11 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 }  // namespace
 
 std::optional<RegFile> RegFile::Parse(std::string_view text) {
-    if (text.size() > kMaxSize || !IsCleanUtf8(text)) return std::nullopt;
+    if (text.size() > kMaxSize || !IsCleanUtf8(text))
+        return std::nullopt;
     RegFile file;
-    if (text.empty()) return file;
+    if (text.empty())
+        return file;
 
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start < text.size();) {
@@ -210,10 +243,13 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
     }
 
     std::string_view first = Content(lines.front());
-    if (first.substr(0, kBom.size()) == kBom) first.remove_prefix(kBom.size());
+    if (first.substr(0, kBom.size()) == kBom)
+        first.remove_prefix(kBom.size());
     first = TrimRight(first);
-    if (first != kHeader && first != kOldHeader) return std::nullopt;
-    if (lines.front().ends_with("\r\n")) file.lineEnd_ = "\r\n";
+    if (first != kHeader && first != kOldHeader)
+        return std::nullopt;
+    if (lines.front().ends_with("\r\n"))
+        file.lineEnd_ = "\r\n";
     file.chunks_.push_back(Chunk{Kind::kHeader, std::string(lines.front()), {}, {}});
 
     std::optional<std::string> section;
@@ -225,12 +261,14 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
         }
         if (line.front() == '[') {
             const std::string_view header = TrimRight(line);
-            if (header.size() < 3 || header.back() != ']') return std::nullopt;
+            if (header.size() < 3 || header.back() != ']')
+                return std::nullopt;
             section = std::string(header.substr(1, header.size() - 2));
             file.chunks_.push_back(Chunk{Kind::kSection, std::string(lines[i]), *section, {}});
             continue;
         }
-        if (!section || (line.front() != '"' && line.front() != '@')) return std::nullopt;
+        if (!section || (line.front() != '"' && line.front() != '@'))
+            return std::nullopt;
 
         Chunk chunk{Kind::kValue, std::string(lines[i]), *section, {}};
         std::string_view rest;
@@ -238,16 +276,19 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
             rest = line.substr(1);
         } else {
             const auto name = ParseQuoted(line, rest);
-            if (!name) return std::nullopt;
+            if (!name)
+                return std::nullopt;
             chunk.entry.name = *name;
         }
         rest = TrimLeft(rest);
-        if (rest.empty() || rest.front() != '=') return std::nullopt;
+        if (rest.empty() || rest.front() != '=')
+            return std::nullopt;
         std::string data(TrimLeft(rest.substr(1)));
         if (IStartsWith(data, "hex")) {
             // A trailing backslash carries hex data on to the next line.
             while (TrimRight(data).ends_with('\\')) {
-                if (!lines[i].ends_with('\n') || i + 1 >= lines.size()) return std::nullopt;
+                if (!lines[i].ends_with('\n') || i + 1 >= lines.size())
+                    return std::nullopt;
                 data = std::string(TrimRight(data));
                 data.pop_back();
                 ++i;
@@ -256,7 +297,8 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
             }
         }
         const auto value = ParseData(data);
-        if (!value) return std::nullopt;
+        if (!value)
+            return std::nullopt;
         chunk.entry.value = *value;
         file.chunks_.push_back(std::move(chunk));
     }
@@ -272,18 +314,23 @@ std::string RegFile::Serialize() const {
 std::vector<RegSection> RegFile::Sections() const {
     std::vector<RegSection> sections;
     for (const Chunk& chunk : chunks_) {
-        if (chunk.kind == Kind::kSection) sections.push_back(RegSection{chunk.keyPath, {}});
-        if (chunk.kind == Kind::kValue) sections.back().entries.push_back(chunk.entry);
+        if (chunk.kind == Kind::kSection)
+            sections.push_back(RegSection{chunk.keyPath, {}});
+        if (chunk.kind == Kind::kValue)
+            sections.back().entries.push_back(chunk.entry);
     }
     return sections;
 }
 
-bool RegFile::HasKey(std::string_view keyPath) const { return LastSection(keyPath).has_value(); }
+bool RegFile::HasKey(std::string_view keyPath) const {
+    return LastSection(keyPath).has_value();
+}
 
 std::optional<std::size_t> RegFile::LastSection(std::string_view keyPath) const {
     std::optional<std::size_t> found;
     for (std::size_t i = 0; i < chunks_.size(); ++i) {
-        if (chunks_[i].kind == Kind::kSection && IEquals(chunks_[i].keyPath, keyPath)) found = i;
+        if (chunks_[i].kind == Kind::kSection && IEquals(chunks_[i].keyPath, keyPath))
+            found = i;
     }
     return found;
 }
@@ -303,7 +350,8 @@ std::optional<std::size_t> RegFile::FindEntry(std::string_view keyPath,
 
 std::optional<RegValue> RegFile::Find(std::string_view keyPath, std::string_view name) const {
     const auto index = FindEntry(keyPath, name);
-    if (!index) return std::nullopt;
+    if (!index)
+        return std::nullopt;
     return chunks_[*index].entry.value;
 }
 
@@ -314,11 +362,13 @@ void RegFile::EnsureHeader() {
 }
 
 void RegFile::EndLastLine() {
-    if (!chunks_.empty() && !chunks_.back().text.ends_with('\n')) chunks_.back().text += lineEnd_;
+    if (!chunks_.empty() && !chunks_.back().text.ends_with('\n'))
+        chunks_.back().text += lineEnd_;
 }
 
 void RegFile::AddKey(std::string_view keyPath) {
-    if (HasKey(keyPath)) return;
+    if (HasKey(keyPath))
+        return;
     EnsureHeader();
     EndLastLine();
     // Sections are set apart by a blank line, and the file ends with one.
@@ -348,20 +398,29 @@ void RegFile::Set(std::string_view keyPath, std::string_view name, const RegValu
     // The new line goes after the last value of the key's last section.
     std::size_t after = *LastSection(keyPath);
     for (std::size_t i = after + 1; i < chunks_.size() && chunks_[i].kind != Kind::kSection; ++i) {
-        if (chunks_[i].kind == Kind::kValue) after = i;
+        if (chunks_[i].kind == Kind::kValue)
+            after = i;
     }
-    if (!chunks_[after].text.ends_with('\n')) chunks_[after].text += lineEnd_;
+    if (!chunks_[after].text.ends_with('\n'))
+        chunks_[after].text += lineEnd_;
     Chunk chunk{Kind::kValue, text + lineEnd_, chunks_[after].keyPath, {std::string(name), value}};
     chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(after) + 1, std::move(chunk));
 }
 
 std::string RegFile::FormatValue(std::string_view name, const RegValue& value,
                                  std::string_view lineEnd) {
-    std::string line = name.empty() ? "@=" : "\"" + Escape(name) + "\"=";
+    std::string line;
+    if (name.empty()) {
+        line += '@';
+    } else {
+        AppendQuoted(line, name);
+    }
+    line += '=';
     if (value.type == regtype::kSz && FitsQuotedString(value)) {
         const std::string_view text(reinterpret_cast<const char*>(value.data.data()),
                                     value.data.size() - 1);
-        return line + "\"" + Escape(text) + "\"";
+        AppendQuoted(line, text);
+        return line;
     }
     if (value.type == regtype::kDword && value.data.size() == 4) {
         line += "dword:";
@@ -390,7 +449,8 @@ std::string RegFile::FormatValue(std::string_view name, const RegValue& value,
         }
         line += kHexDigits[value.data[i] >> 4];
         line += kHexDigits[value.data[i] & 0xF];
-        if (!last) line += ',';
+        if (!last)
+            line += ',';
     }
     return text + line;
 }

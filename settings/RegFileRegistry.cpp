@@ -28,7 +28,8 @@ std::filesystem::path ResolveSymlinks(std::filesystem::path path) {
     std::error_code error;
     for (int hop = 0; hop < kMaxSymlinkHops && std::filesystem::is_symlink(path, error); ++hop) {
         const std::filesystem::path link = std::filesystem::read_symlink(path, error);
-        if (error) break;
+        if (error)
+            break;
         path = link.is_absolute() ? link : path.parent_path() / link;
     }
     return path;
@@ -40,7 +41,8 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     int get() const { return fd_; }
     /// Closes now, reporting whether the close succeeded.
@@ -59,7 +61,8 @@ enum class ReadStatus { kRead, kMissing, kFailed };
 /// bigger than a settings file can be.
 ReadStatus ReadFile(const std::filesystem::path& path, std::string& text) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kFailed;
+    if (fd.get() < 0)
+        return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kFailed;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::uintmax_t>(info.st_size) > RegFile::kMaxSize) {
@@ -69,11 +72,15 @@ ReadStatus ReadFile(const std::filesystem::path& path, std::string& text) {
     char buffer[16384];
     while (true) {
         const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return ReadStatus::kFailed;
-        if (count == 0) break;
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return ReadStatus::kFailed;
+        if (count == 0)
+            break;
         text.append(buffer, static_cast<std::size_t>(count));
-        if (text.size() > RegFile::kMaxSize) return ReadStatus::kFailed;  // grew meanwhile
+        if (text.size() > RegFile::kMaxSize)
+            return ReadStatus::kFailed;  // grew meanwhile
     }
     return ReadStatus::kRead;
 }
@@ -81,8 +88,10 @@ ReadStatus ReadFile(const std::filesystem::path& path, std::string& text) {
 bool WriteAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t count = ::write(fd, text.data(), text.size());
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
         text.remove_prefix(static_cast<std::size_t>(count));
     }
     return true;
@@ -98,16 +107,19 @@ bool SyncDirectory(const std::filesystem::path& directory) {
 /// written and flushed, then renamed over it.
 bool ReplaceFile(const std::filesystem::path& path, std::string_view text) {
     std::filesystem::path directory = path.parent_path();
-    if (directory.empty()) directory = ".";
+    if (directory.empty())
+        directory = ".";
     mode_t mode = kNewFileMode;
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
+    if (::stat(path.c_str(), &info) == 0)
+        mode = info.st_mode & 07777;
 
     std::string temporary = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
     FileDescriptor fd(::mkstemp(temporary.data()));
-    if (fd.get() < 0) return false;
-    bool written = WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 &&
-                   ::fsync(fd.get()) == 0;
+    if (fd.get() < 0)
+        return false;
+    bool written =
+        WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     written = fd.Close() && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
@@ -124,14 +136,17 @@ public:
 
     std::optional<ValueInfo> Query(std::string_view name) override {
         const auto value = file_.Find(RegFile::kSettingsKey, name);
-        if (!value) return std::nullopt;
+        if (!value)
+            return std::nullopt;
         return ValueInfo{value->type, static_cast<std::uint32_t>(value->data.size())};
     }
 
     bool Read(std::string_view name, std::uint8_t* buffer, std::uint32_t size) override {
         const auto value = file_.Find(RegFile::kSettingsKey, name);
-        if (!value || value->data.size() != size) return false;
-        if (size != 0) std::memcpy(buffer, value->data.data(), size);
+        if (!value || value->data.size() != size)
+            return false;
+        if (size != 0)
+            std::memcpy(buffer, value->data.data(), size);
         return true;
     }
 
@@ -140,7 +155,8 @@ public:
         next.Set(RegFile::kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
         const std::string text = next.Serialize();
         // Never write a file that the next start would refuse to read.
-        if (text.size() > RegFile::kMaxSize || !ReplaceFile(path_, text)) return false;
+        if (text.size() > RegFile::kMaxSize || !ReplaceFile(path_, text))
+            return false;
         file_ = std::move(next);
         return true;
     }
@@ -176,7 +192,8 @@ std::filesystem::path DefaultSettingsFilePath() {
 RegFileRegistry::RegFileRegistry(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::unique_ptr<RegistryKey> RegFileRegistry::OpenOrCreateKey() {
-    if (path_.empty()) return nullptr;
+    if (path_.empty())
+        return nullptr;
     const std::filesystem::path path = ResolveSymlinks(path_);
     std::string text;
     std::optional<RegFile> file;
@@ -190,13 +207,16 @@ std::unique_ptr<RegistryKey> RegFileRegistry::OpenOrCreateKey() {
         case ReadStatus::kFailed:
             break;
     }
-    if (!file) return nullptr;  // unreadable or not understood: never touched
+    if (!file)
+        return nullptr;  // unreadable or not understood: never touched
     if (!file->HasKey(RegFile::kSettingsKey)) {
         // Opening creates the key, as the registry does.
         file->AddKey(RegFile::kSettingsKey);
         std::error_code error;
-        if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), error);
-        if (error || !ReplaceFile(path, file->Serialize())) return nullptr;
+        if (path.has_parent_path())
+            std::filesystem::create_directories(path.parent_path(), error);
+        if (error || !ReplaceFile(path, file->Serialize()))
+            return nullptr;
     }
     return std::make_unique<RegFileKey>(path, std::move(*file));
 }
