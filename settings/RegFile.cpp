@@ -101,12 +101,14 @@ bool IsCleanUtf8(std::string_view s) {
     return true;
 }
 
-/// The line without its line end ("\n" or "\r\n").
+/// The line without its line end, "\n" or "\r\n". A carriage return of its
+/// own is no line end: it stays in the line, where only a comment accepts it.
 std::string_view Content(std::string_view line) {
-    if (!line.empty() && line.back() == '\n')
+    if (line.ends_with("\r\n")) {
+        line.remove_suffix(2);
+    } else if (line.ends_with('\n')) {
         line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
+    }
     return line;
 }
 

@@ -195,13 +195,13 @@ INSTANTIATE_TEST_SUITE_P(
                     kHead + "\"SPEED\"=hex(:01\n", kHead + "\"SPEED\"=dword:123456789\n",
                     kHead + "\"SPEED\"=dword:\n", kHead + "\"SPEED\"=dword:1 2\n",
                     kHead + "\"SPEED\"=word:1\n", kHead + "\"SPEED\"\n", kHead + "\"SPEED\"=\n",
-                    kHead + "[unclosed\n", kHead + "[]\n",
-                    kHead + std::string("\"SPEED\"=hex:05\n\0", 16),  // NUL byte
-                    kHead + "; \xFF\n",                               // not UTF-8
-                    kHead + "; \xC0\xAF\n",                           // overlong "/"
-                    kHead + "; \xED\xA0\x80\n",                       // surrogate
-                    kHead + "; \xE3\x81\n",                           // cut short
-                    kHead + std::string(RegFile::kMaxSize, ';')));    // too big
+                    kHead + "[unclosed\n", kHead + "[X]\r", kHead + "\"A\"=hex:01\r",
+                    kHead + "[]\n", kHead + std::string("\"SPEED\"=hex:05\n\0", 16),  // NUL byte
+                    kHead + "; \xFF\n",                                               // not UTF-8
+                    kHead + "; \xC0\xAF\n",                         // overlong "/"
+                    kHead + "; \xED\xA0\x80\n",                     // surrogate
+                    kHead + "; \xE3\x81\n",                         // cut short
+                    kHead + std::string(RegFile::kMaxSize, ';')));  // too big
 
 TEST(Malformed, ContinuationIntoABlankLineLeavesATrailingComma) {
     EXPECT_FALSE(RegFile::Parse(kHead + "\"SPEED\"=hex:01,\\\n  02,\\\n\n").has_value());
