@@ -112,8 +112,11 @@ std::string_view Content(std::string_view line) {
     return line;
 }
 
-bool IsBlankText(std::string_view text) {
-    return TrimLeft(Content(text)).empty();
+/// Whether the last line of `text` is blank.
+bool EndsWithBlankLine(std::string_view text) {
+    const std::string_view content = Content(text);
+    const std::size_t newline = content.rfind('\n');
+    return TrimLeft(content.substr(newline == std::string_view::npos ? 0 : newline + 1)).empty();
 }
 
 /// A quoted string with the registry editor's escapes (\\ and \"), starting
@@ -258,7 +261,13 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = TrimLeft(Content(lines[i]));
         if (line.empty() || line.front() == ';') {
-            file.chunks_.push_back(Chunk{Kind::kOther, std::string(lines[i]), {}, {}});
+            // A run of blank lines and comments is one chunk, so that a file
+            // of nothing else costs no more than its text.
+            if (file.chunks_.back().kind == Kind::kOther) {
+                file.chunks_.back().text += lines[i];
+            } else {
+                file.chunks_.push_back(Chunk{Kind::kOther, std::string(lines[i]), {}, {}});
+            }
             continue;
         }
         if (line.front() == '[') {
@@ -291,7 +300,8 @@ std::optional<RegFile> RegFile::Parse(std::string_view text) {
             while (TrimRight(data).ends_with('\\')) {
                 if (!lines[i].ends_with('\n') || i + 1 >= lines.size())
                     return std::nullopt;
-                data = std::string(TrimRight(data));
+                // In place: copying the joined data each time would be quadratic.
+                while (IsBlank(data.back())) data.pop_back();
                 data.pop_back();
                 ++i;
                 chunk.text += lines[i];
@@ -374,7 +384,7 @@ void RegFile::AddKey(std::string_view keyPath) {
     EnsureHeader();
     EndLastLine();
     // Sections are set apart by a blank line, and the file ends with one.
-    if (chunks_.back().kind != Kind::kOther || !IsBlankText(chunks_.back().text)) {
+    if (chunks_.back().kind != Kind::kOther || !EndsWithBlankLine(chunks_.back().text)) {
         chunks_.push_back(Chunk{Kind::kOther, lineEnd_, {}, {}});
     }
     const std::string path(keyPath);

@@ -174,6 +174,20 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"empty_hex", kHead + "\"SPEED\"=hex:\n", RegValue{3, {}}}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST(Read, LargestFilesOfManyLinesReadCompletely) {
+    // Near the size limit: one value continued over 200000 lines, and a file
+    // of nothing but blank lines.
+    std::string continued = kHead + "\"SPEED\"=hex:";
+    for (int i = 0; i < 200000; ++i) continued += "07,\\\n";
+    continued += "07\n";
+    ASSERT_LE(continued.size(), RegFile::kMaxSize);
+    const RegFile file = ParseOrFail(continued);
+    EXPECT_EQ(file.Find(kKey, "SPEED"), (RegValue{3, std::vector<std::uint8_t>(200001, 7)}));
+
+    const std::string blank = kHead + std::string(RegFile::kMaxSize - kHead.size(), '\n');
+    EXPECT_EQ(ParseOrFail(blank).Serialize(), blank);
+}
+
 // ---- Anything not understood completely is refused ----
 
 class Malformed : public testing::TestWithParam<std::string> {};
