@@ -69,10 +69,20 @@ void SettingsStore::Load(RegistryKey* key) {
 }
 
 void SettingsStore::Save(RegistryKey* key) {
+    if (!key) Raise(kWriteError, kSettings.front().name);
+    const Setting* failed = nullptr;
     for (const Setting& setting : kSettings) {
         const auto low = static_cast<std::uint8_t>(values_.*setting.variable & 0xFF);
-        if (!key || !key->WriteBinaryByte(setting.name, low)) Raise(kWriteError, setting.name);
+        if (!key->WriteBinaryByte(setting.name, low)) {
+            failed = &setting;
+            break;
+        }
     }
+    // The values before a failed one are still stored, together; when not
+    // even they can be, nothing was stored and the first value is the one
+    // that failed.
+    if (!key->Commit()) Raise(kWriteError, kSettings.front().name);
+    if (failed) Raise(kWriteError, failed->name);
 }
 
 }  // namespace faderwell

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,7 +61,9 @@ enum class ReadStatus { kRead, kMissing, kFailed };
 /// Reads the whole file, refusing anything that is not a regular file or is
 /// bigger than a settings file can be.
 ReadStatus ReadFile(const std::filesystem::path& path, std::string& text) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO in the file's place would hang start-up until
+    // someone opened it for writing; a regular file ignores the flag.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kFailed;
     struct stat info {};
@@ -102,6 +105,33 @@ bool SyncDirectory(const std::filesystem::path& directory) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0 && fd.Close();
 }
 
+constexpr std::string_view kTemporarySuffix = "XXXXXX";  // mkstemp's pattern
+
+/// ".faderwell.reg." for "faderwell.reg": how its temporary files begin.
+std::string TemporaryPrefix(const std::filesystem::path& path) {
+    return "." + path.filename().string() + ".";
+}
+
+/// Removes the temporary files that saves killed mid-write left beside
+/// `path`. A save holds a lock on its temporary file from creation to rename,
+/// so a file whose lock can be taken belongs to no running save.
+void RemoveLeftovers(const std::filesystem::path& directory, const std::filesystem::path& path) {
+    const std::string prefix = TemporaryPrefix(path);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + kTemporarySuffix.size() || !name.starts_with(prefix))
+            continue;
+        FileDescriptor fd(
+            ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat info {};
+        if (fd.get() >= 0 && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(entry.path().c_str());
+        }
+    }
+}
+
 /// Replaces `path` with `text` so that a crash, a kill or a full disk leaves
 /// either the old file or the new one whole: a temporary file beside it is
 /// written and flushed, then renamed over it.
@@ -111,13 +141,24 @@ bool ReplaceFile(const std::filesystem::path& path, std::string_view text) {
         directory = ".";
     mode_t mode = kNewFileMode;
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0)
+    if (::stat(path.c_str(), &info) == 0) {
         mode = info.st_mode & 07777;
+        // The rename would replace a file its owner made read-only; refuse,
+        // as the registry refuses a key the user may not write.
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
+    }
 
-    std::string temporary = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
+    RemoveLeftovers(directory, path);
+    std::string temporary =
+        (directory / (TemporaryPrefix(path) + std::string(kTemporarySuffix))).string();
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.get() < 0)
         return false;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
     bool written =
         WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     written = fd.Close() && written;
@@ -150,20 +191,31 @@ public:
         return true;
     }
 
+    /// Held until Commit, so that one save replaces the file once.
     bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
         RegFile next = file_;
         next.Set(RegFile::kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
-        const std::string text = next.Serialize();
         // Never write a file that the next start would refuse to read.
-        if (text.size() > RegFile::kMaxSize || !ReplaceFile(path_, text))
+        if (next.Serialize().size() > RegFile::kMaxSize)
             return false;
         file_ = std::move(next);
+        pending_ = true;
+        return true;
+    }
+
+    bool Commit() override {
+        if (!pending_)
+            return true;
+        if (!ReplaceFile(path_, file_.Serialize()))
+            return false;
+        pending_ = false;
         return true;
     }
 
 private:
     std::filesystem::path path_;
-    RegFile file_;
+    RegFile file_;  // with the writes held for Commit
+    bool pending_{false};
 };
 
 }  // namespace

@@ -30,8 +30,13 @@ public:
     /// Copies exactly `size` bytes of the value into `buffer`; false when the
     /// value is gone, has another size now, or cannot be read.
     virtual bool Read(std::string_view name, std::uint8_t* buffer, std::uint32_t size) = 0;
-    /// Writes a one-byte binary value; false when it could not be written.
+    /// Writes a one-byte binary value, or holds it for Commit; false when it
+    /// cannot be written.
     virtual bool WriteBinaryByte(std::string_view name, std::uint8_t byte) = 0;
+    /// Makes the writes held so far lasting, all of them or none, so that a
+    /// crash never leaves some values of one save without the others; false
+    /// when none could be. Keys that write at once have nothing to do.
+    virtual bool Commit() { return true; }
 };
 
 /// Where the settings key lives: "SOFTWARE\VELDRIN\FADERWELL" of the current user.
