@@ -20,6 +20,9 @@ FADERWELL_TEST_PACKAGES=(
   clang libclang-rt-14-dev
 )
 
+# What the long reliability run (./reliability) adds: valgrind.
+FADERWELL_RELIABILITY_PACKAGES=(valgrind)
+
 # Make sure every named package is installed; install the missing ones at
 # once, quietly, without questions. Says nothing when nothing is missing.
 faderwell_ensure_packages() {
