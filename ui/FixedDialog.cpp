@@ -1,0 +1,54 @@
+#include "ui/FixedDialog.h"
+
+#include <QLabel>
+#include <QScreen>
+
+#include "ui/Appearance.h"
+
+namespace faderwell {
+
+FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(title);
+    setFont(WindowFont(kDefaultFontPixels));
+    setFixedSize(clientSize);
+}
+
+void FixedDialog::setVisible(bool visible) {
+    const bool showing = visible && !isVisible();
+    const bool hiding = !visible && isVisible();
+    if (showing && !placed_) {
+        CentreOnDesktop();
+        placed_ = true;
+    }
+    // Taken before hiding: the window may hand its focus on as it goes.
+    if (hiding && focusWidget() != nullptr)
+        focus_ = focusWidget();
+    QDialog::setVisible(visible);
+    if (showing && focus_)
+        focus_->setFocus(Qt::OtherFocusReason);
+}
+
+void FixedDialog::CentreOnDesktop() {
+    const QScreen* desktop = screen();
+    if (desktop == nullptr)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(desktop->availableGeometry().center());
+    // An explicit move also keeps the toolkit from placing it over its parent.
+    move(frame.topLeft());
+}
+
+void PlaceLabel(QLabel& label, int left, int top) {
+    label.move(left, top);
+    label.adjustSize();
+}
+
+void PlaceLabelRightAligned(QLabel& label, int right, int top) {
+    label.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label.adjustSize();
+    label.move(right - label.width(), top);
+}
+
+}  // namespace faderwell

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+class QLabel;
+
+namespace faderwell {
+
+/// A dialog in a fixed-size dialog frame whose title bar offers only the
+/// close button, laid out in device-independent pixels in the window font.
+/// It is centred on the desktop the first time it is shown and afterwards
+/// reopens where it was last. Closing only hides it, so every control keeps
+/// its state, and the control that had the focus gets it back next time.
+class FixedDialog : public QDialog {
+    Q_OBJECT
+public:
+    void setVisible(bool visible) override;
+
+protected:
+    FixedDialog(const QString& title, QSize clientSize, QWidget* parent);
+    /// The control that takes the focus the first time the dialog is shown.
+    void SetFirstFocus(QWidget* control) { focus_ = control; }
+
+private:
+    void CentreOnDesktop();
+
+    bool placed_{false};
+    QPointer<QWidget> focus_;
+};
+
+/// Puts a label at its place and sizes it to its text, as labels are.
+void PlaceLabel(QLabel& label, int left, int top);
+/// Sizes a label to its text, keeping its right edge where it is laid out.
+void PlaceLabelRightAligned(QLabel& label, int right, int top);
+
+}  // namespace faderwell
