@@ -27,7 +27,7 @@ protected:
 private:
     void CentreOnDesktop();
 
-    bool placed_{false};
+    bool centred_{false};
     QPointer<QWidget> focus_;
 };
 
