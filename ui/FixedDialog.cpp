@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QScreen>
+#include <algorithm>
 
 #include "ui/Appearance.h"
 
@@ -41,6 +42,12 @@ void FixedDialog::CentreOnDesktop() {
     frame.moveCenter(desktop->availableGeometry().center());
     // An explicit move also keeps the toolkit from placing it over its parent.
     move(frame.topLeft());
+}
+
+void PlaceWidening(QWidget& control, const QRect& laidOut) {
+    QRect place = laidOut;
+    place.setWidth(std::max(laidOut.width(), control.sizeHint().width()));
+    control.setGeometry(place);
 }
 
 void PlaceLabel(QLabel& label, int left, int top) {
