@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QScreen>
+#include <algorithm>
 
 #include "ui/Appearance.h"
 
@@ -18,14 +19,17 @@ FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent
 void FixedDialog::setVisible(bool visible) {
     const bool showing = visible && !isVisible();
     const bool hiding = !visible && isVisible();
-    if (showing && !placed_) {
+    if (showing && !centred_)
         CentreOnDesktop();
-        placed_ = true;
-    }
     // Taken before hiding: the window may hand its focus on as it goes.
     if (hiding && focusWidget() != nullptr)
         focus_ = focusWidget();
     QDialog::setVisible(visible);
+    if (showing && !centred_) {
+        // Again, now that the platform has put its frame around the client area.
+        CentreOnDesktop();
+        centred_ = true;
+    }
     if (showing && focus_)
         focus_->setFocus(Qt::OtherFocusReason);
 }
@@ -38,6 +42,12 @@ void FixedDialog::CentreOnDesktop() {
     frame.moveCenter(desktop->availableGeometry().center());
     // An explicit move also keeps the toolkit from placing it over its parent.
     move(frame.topLeft());
+}
+
+void PlaceWidening(QWidget& control, const QRect& laidOut) {
+    QRect place = laidOut;
+    place.setWidth(std::max(laidOut.width(), control.sizeHint().width()));
+    control.setGeometry(place);
 }
 
 void PlaceLabel(QLabel& label, int left, int top) {

@@ -27,10 +27,13 @@ protected:
 private:
     void CentreOnDesktop();
 
-    bool placed_{false};
+    bool centred_{false};
     QPointer<QWidget> focus_;
 };
 
+/// Puts a control at its laid-out place, widened to the right where the
+/// platform's look needs more room for its text than the layout gives.
+void PlaceWidening(QWidget& control, const QRect& laidOut);
 /// Puts a label at its place and sizes it to its text, as labels are.
 void PlaceLabel(QLabel& label, int left, int top);
 /// Sizes a label to its text, keeping its right edge where it is laid out.

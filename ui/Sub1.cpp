@@ -59,9 +59,9 @@ void Tconfig::LayOut() {
     PlaceLabel(*Label5, 264, 48);
 
     GroupBox3->setGeometry(0, 120, 257, 41);
-    KG->setGeometry(16, 16, 57, 17);
-    GS->setGeometry(80, 16, 81, 17);
-    XG->setGeometry(176, 16, 65, 17);
+    PlaceWidening(*KG, {16, 16, 57, 17});
+    PlaceWidening(*GS, {80, 16, 81, 17});
+    PlaceWidening(*XG, {176, 16, 65, 17});
     KG->setChecked(true);
 }
 

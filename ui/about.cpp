@@ -1,11 +1,11 @@
 #include "ui/about.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <array>
-#include <cmath>
 
 #include "core/AppInfo.h"
 #include "ui/Appearance.h"
@@ -28,32 +28,39 @@ constexpr int kPictureSize = 32;
 }  // namespace
 
 QPixmap ConnectorPicture() {
-    QPixmap picture(kPictureSize, kPictureSize);
+    // Hard edges, as a 16-colour icon has them: every pixel is face, metal or clear.
+    QImage picture(kPictureSize, kPictureSize, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
+    // The disc pixel by pixel, so that it fills the square evenly on all four sides.
+    constexpr double kDiscRadius = kPictureSize / 2.0;
+    for (int y = 0; y < kPictureSize; ++y) {
+        for (int x = 0; x < kPictureSize; ++x) {
+            const double dx = x + 0.5 - kDiscRadius;
+            const double dy = y + 0.5 - kDiscRadius;
+            if (dx * dx + dy * dy <= kDiscRadius * kDiscRadius)
+                picture.setPixelColor(x, y, Qt::white);
+        }
+    }
+
     QPainter painter(&picture);
-    // Hard edges, as a 16-colour icon has them: every pixel is disc, metal or clear.
     painter.setRenderHint(QPainter::Antialiasing, false);
-
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRect(0, 0, kPictureSize, kPictureSize));
-
     painter.setBrush(Qt::black);
-    // The five pins on an arc over the centre: top, its two neighbours 45°
-    // off, and the outer two lower at the sides.
-    const QPointF centre(15.5, 16.5);
-    constexpr double kArcRadius = 9.0;
-    constexpr double kPinRadius = 2.5;
-    constexpr std::array kPinAngles{90.0, 135.0, 45.0, 170.0, 10.0};
-    for (const double degrees : kPinAngles) {
-        const double radians = degrees * 3.14159265358979 / 180.0;
-        const QPointF pin(centre.x() + kArcRadius * std::cos(radians),
-                          centre.y() - kArcRadius * std::sin(radians));
-        painter.drawEllipse(pin, kPinRadius, kPinRadius);
+    // The five pins, 45° apart on an arc over the centre: top, its two
+    // neighbours, and the outer two lower at the sides; placed on whole
+    // pixels, mirrored, so that the small picture stays symmetric.
+    constexpr int kPin = 6;
+    const QRect topPin(13, 2, kPin, kPin);
+    const std::array leftPins{QRect(5, 4, kPin, kPin), QRect(3, 12, kPin, kPin)};
+    painter.drawEllipse(topPin);
+    for (const QRect& pin : leftPins) {
+        painter.drawEllipse(pin);
+        painter.drawEllipse(QRect(kPictureSize - pin.x() - kPin, pin.y(), kPin, kPin));
     }
     // The key notch at the bottom centre.
     painter.drawRect(QRect(14, 24, 4, 6));
-    return picture;
+    painter.end();
+    return QPixmap::fromImage(picture);
 }
 
 Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
