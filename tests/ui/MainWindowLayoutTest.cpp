@@ -173,58 +173,145 @@ TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
     }
 }
 
-// The 16 x 16 images as the user sees them: A aqua, K black, W white, D dark
-// grey, . transparent.
-const char* const kStartNormal[kGlyphSize] = {
-    "AAAAAAAAAAAAAAA.",
-    "AKKKKKKKKKKKKKA.",
-    "AKWWWWWWWWWDKA..",
-};
-
+// The bitmaps as the user sees them: A aqua, K black, W white, D dark grey,
+// o the transparent olive.
 char Cell(QRgb colour) {
-    if (qAlpha(colour) == 0)
-        return '.';
     switch (colour | 0xFF000000u) {
-        case glyph::kAqua:
-            return 'A';
-        case glyph::kBlack:
-            return 'K';
-        case glyph::kWhite:
-            return 'W';
-        case glyph::kDarkGrey:
-            return 'D';
-        case glyph::kTransparent:
-            return 'o';
-        default:
-            return '?';
+        case glyph::kAqua: return 'A';
+        case glyph::kBlack: return 'K';
+        case glyph::kWhite: return 'W';
+        case glyph::kDarkGrey: return 'D';
+        case glyph::kTransparent: return 'o';
+        default: return '?';
     }
 }
 
-std::vector<std::string> Picture(const QImage& image, int left, int width) {
+std::vector<std::string> Picture(const QImage& image) {
     std::vector<std::string> rows;
     for (int row = 0; row < image.height(); ++row) {
         std::string cells;
-        for (int column = left; column < left + width; ++column) {
-            cells += Cell(image.pixel(column, row));
-        }
+        for (int column = 0; column < image.width(); ++column) cells += Cell(image.pixel(column, row));
         rows.push_back(cells);
     }
     return rows;
 }
 
-TEST(ButtonGlyphs, BitmapsHoldTheNormalAndTheDisabledImage) {
-    const std::vector<std::string> startNormal{
-        "AAAAAAAAAAAAAAAo", "AKKKKKKKKKKKKKAo",  "AKWWWWWWWWWWDKAo",
-        "AKWoooooooooDKAo", "AKWoooKooooo DKAo",
+struct GlyphCase {
+    GlyphSymbol symbol;
+    std::vector<std::string> picture;  // normal image, then the disabled one
+};
+
+TEST(ButtonGlyphs, BitmapsHoldTheNormalAndTheEngravedDisabledImage) {
+    const GlyphCase cases[] = {
+        {GlyphSymbol::Start,
+         {"AAAAAAAAAAAAAAAooooooooooooooooo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDoo",
+          "AKWWWWWWWWWWDKAooDWWWWWWWWWWWDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKWoooKoooooDKAooDWoooDooooooDWo", "AKWoooKKooooDKAooDWoooDDoooooDWo",
+          "AKWoooKKKoooDKAooDWoooDDDooooDWo", "AKWoooKKKKooDKAooDWoooDDDDoooDWo",
+          "AKWoooKKKoooDKAooDWoooDDDWWooDWo", "AKWoooKKooooDKAooDWoooDDWWoooDWo",
+          "AKWoooKoooooDKAooDWoooDWWooooDWo", "AKWoooooooooDKAooDWooooWoooooDWo",
+          "AKDDDDDDDDDDDKAooDWooooooooooDWo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDWo",
+          "AAAAAAAAAAAAAAAoooWWWWWWWWWWWWWo", "oooooooooooooooooooooooooooooooo"}},
+        {GlyphSymbol::Stop,
+         {"AAAAAAAAAAAAAAAooooooooooooooooo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDoo",
+          "AKWWWWWWWWWWDKAooDWWWWWWWWWWWDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKWoooooooooDKAooDWooooooooooDWo", "AKWooKKKKKooDKAooDWooDDDDDoooDWo",
+          "AKWooKKKKKooDKAooDWooDDDDDWooDWo", "AKWooKKKKKooDKAooDWooDDDDDWooDWo",
+          "AKWooKKKKKooDKAooDWooDDDDDWooDWo", "AKWooKKKKKooDKAooDWooDDDDDWooDWo",
+          "AKWoooooooooDKAooDWoooWWWWWooDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKDDDDDDDDDDDKAooDWooooooooooDWo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDWo",
+          "AAAAAAAAAAAAAAAoooWWWWWWWWWWWWWo", "oooooooooooooooooooooooooooooooo"}},
     };
-    (void)startNormal;
-    const QImage start = ButtonGlyphBitmap(GlyphSymbol::Start);
-    ASSERT_EQ(start.size(), QSize(32, 16));
-    EXPECT_LE(start.colorCount(), 16);
-    EXPECT_EQ(start.pixel(0, 15), glyph::kTransparent);
-    for (const auto& row : Picture(start, 0, 32)) std::cout << row << '\n';
-    for (const auto& row : Picture(ButtonGlyphBitmap(GlyphSymbol::Stop), 0, 32))
-        std::cout << row << '\n';
+    for (const GlyphCase& c : cases) {
+        const QImage bitmap = ButtonGlyphBitmap(c.symbol);
+        EXPECT_EQ(bitmap.size(), QSize(32, 16));
+        EXPECT_LE(bitmap.colorCount(), 16);
+        EXPECT_EQ(bitmap.pixel(0, 15), glyph::kTransparent);  // bottom-left names the transparent colour
+        EXPECT_EQ(Picture(bitmap), c.picture);
+    }
+}
+
+// Where a 16 x 16 glyph stands on a grabbed button: the first pixel of its
+// top-left corner colour, scanning rows from the top.
+QPoint FindCorner(const QImage& shot, QRgb corner) {
+    for (int row = 0; row < shot.height(); ++row) {
+        for (int column = 0; column < shot.width(); ++column) {
+            if ((shot.pixel(column, row) | 0xFF000000u) == corner) return {column, row};
+        }
+    }
+    return {-1, -1};
+}
+
+TEST_F(MainWindowLayout, ButtonsDrawTheirGlyphCentredWithTheFaceShowingThrough) {
+    const QImage start = form.StartB->grab().toImage();
+    const QImage startGlyph = ButtonGlyphBitmap(GlyphSymbol::Start).convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = FindCorner(start, glyph::kAqua);
+    ASSERT_NE(origin, QPoint(-1, -1));
+    EXPECT_NEAR(origin.x() + kGlyphSize / 2.0, start.width() / 2.0, 1.5);
+    EXPECT_NEAR(origin.y() + kGlyphSize / 2.0, start.height() / 2.0, 1.5);
+    for (int row = 0; row < kGlyphSize; ++row) {
+        for (int column = 0; column < kGlyphSize; ++column) {
+            const QRgb drawn = start.pixel(origin + QPoint(column, row)) | 0xFF000000u;
+            const QRgb designed = startGlyph.pixel(column, row) | 0xFF000000u;
+            if (designed == glyph::kTransparent) {
+                EXPECT_NE(drawn, glyph::kTransparent) << column << "," << row;
+            } else {
+                EXPECT_EQ(drawn, designed) << column << "," << row;
+            }
+        }
+    }
+
+    // StopB starts disabled: the engraved image, its white in the bevel highlight.
+    ASSERT_FALSE(form.StopB->isEnabled());
+    const QRgb highlight = form.palette().color(QPalette::Light).rgb() | 0xFF000000u;
+    const QImage stop = form.StopB->grab().toImage();
+    const QImage stopGlyph = ButtonGlyphBitmap(GlyphSymbol::Stop).convertToFormat(QImage::Format_RGB32);
+    const QPoint ring = FindCorner(stop, glyph::kDarkGrey) - QPoint(1, 1);
+    ASSERT_EQ(ring, origin);  // both buttons are the same size
+    int whites = 0;
+    for (int row = 0; row < kGlyphSize; ++row) {
+        for (int column = 0; column < kGlyphSize; ++column) {
+            const QRgb drawn = stop.pixel(ring + QPoint(column, row)) | 0xFF000000u;
+            const QRgb designed = stopGlyph.pixel(kGlyphSize + column, row) | 0xFF000000u;
+            if (designed == glyph::kDarkGrey) {
+                EXPECT_EQ(drawn, glyph::kDarkGrey);
+            }
+            if (designed == glyph::kWhite) {
+                EXPECT_EQ(drawn, highlight) << column << "," << row;
+                ++whites;
+            }
+            EXPECT_NE(drawn, glyph::kAqua);
+            EXPECT_NE(drawn, glyph::kTransparent);
+        }
+    }
+    EXPECT_GT(whites, 20);
+}
+
+TEST(AppIcon, DrawsADeviceAboveACircuitBoardInSixteenColours) {
+    for (const int size : {kSmallIconSize, kLargeIconSize}) {
+        const QImage icon = AppIconImage(size);
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        EXPECT_LE(icon.colorCount(), 16);
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);  // the corners are transparent
+        EXPECT_EQ(qAlpha(icon.pixel(size - 1, size - 1)), 0);
+        // Grey in the upper half, green in the lower half and nowhere above it.
+        int greyAbove = 0, greenAbove = 0, greenBelow = 0;
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const QColor colour = QColor::fromRgba(icon.pixel(column, row));
+                if (colour.alpha() == 0) continue;
+                const bool grey = colour.red() == colour.green() && colour.green() == colour.blue() &&
+                                  colour.red() > 100 && colour.red() < 255;
+                const bool green = colour.green() > 0 && colour.red() == 0 && colour.blue() == 0;
+                const bool upper = row < size * 10 / 16;
+                if (grey && upper) ++greyAbove;
+                if (green) (upper ? greenAbove : greenBelow)++;
+            }
+        }
+        EXPECT_GT(greyAbove, size * size / 10);
+        EXPECT_GT(greenBelow, size * size / 20);
+        EXPECT_LE(greenAbove, size * size / 256);  // at most the device's lamp
+    }
 }
 
 }  // namespace
