@@ -177,12 +177,18 @@ TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
 // o the transparent olive.
 char Cell(QRgb colour) {
     switch (colour | 0xFF000000u) {
-        case glyph::kAqua: return 'A';
-        case glyph::kBlack: return 'K';
-        case glyph::kWhite: return 'W';
-        case glyph::kDarkGrey: return 'D';
-        case glyph::kTransparent: return 'o';
-        default: return '?';
+        case glyph::kAqua:
+            return 'A';
+        case glyph::kBlack:
+            return 'K';
+        case glyph::kWhite:
+            return 'W';
+        case glyph::kDarkGrey:
+            return 'D';
+        case glyph::kTransparent:
+            return 'o';
+        default:
+            return '?';
     }
 }
 
@@ -190,7 +196,8 @@ std::vector<std::string> Picture(const QImage& image) {
     std::vector<std::string> rows;
     for (int row = 0; row < image.height(); ++row) {
         std::string cells;
-        for (int column = 0; column < image.width(); ++column) cells += Cell(image.pixel(column, row));
+        for (int column = 0; column < image.width(); ++column)
+            cells += Cell(image.pixel(column, row));
         rows.push_back(cells);
     }
     return rows;
@@ -226,7 +233,8 @@ TEST(ButtonGlyphs, BitmapsHoldTheNormalAndTheEngravedDisabledImage) {
         const QImage bitmap = ButtonGlyphBitmap(c.symbol);
         EXPECT_EQ(bitmap.size(), QSize(32, 16));
         EXPECT_LE(bitmap.colorCount(), 16);
-        EXPECT_EQ(bitmap.pixel(0, 15), glyph::kTransparent);  // bottom-left names the transparent colour
+        EXPECT_EQ(bitmap.pixel(0, 15),
+                  glyph::kTransparent);  // bottom-left names the transparent colour
         EXPECT_EQ(Picture(bitmap), c.picture);
     }
 }
@@ -236,7 +244,8 @@ TEST(ButtonGlyphs, BitmapsHoldTheNormalAndTheEngravedDisabledImage) {
 QPoint FindCorner(const QImage& shot, QRgb corner) {
     for (int row = 0; row < shot.height(); ++row) {
         for (int column = 0; column < shot.width(); ++column) {
-            if ((shot.pixel(column, row) | 0xFF000000u) == corner) return {column, row};
+            if ((shot.pixel(column, row) | 0xFF000000u) == corner)
+                return {column, row};
         }
     }
     return {-1, -1};
@@ -244,7 +253,8 @@ QPoint FindCorner(const QImage& shot, QRgb corner) {
 
 TEST_F(MainWindowLayout, ButtonsDrawTheirGlyphCentredWithTheFaceShowingThrough) {
     const QImage start = form.StartB->grab().toImage();
-    const QImage startGlyph = ButtonGlyphBitmap(GlyphSymbol::Start).convertToFormat(QImage::Format_RGB32);
+    const QImage startGlyph =
+        ButtonGlyphBitmap(GlyphSymbol::Start).convertToFormat(QImage::Format_RGB32);
     const QPoint origin = FindCorner(start, glyph::kAqua);
     ASSERT_NE(origin, QPoint(-1, -1));
     EXPECT_NEAR(origin.x() + kGlyphSize / 2.0, start.width() / 2.0, 1.5);
@@ -265,7 +275,8 @@ TEST_F(MainWindowLayout, ButtonsDrawTheirGlyphCentredWithTheFaceShowingThrough) 
     ASSERT_FALSE(form.StopB->isEnabled());
     const QRgb highlight = form.palette().color(QPalette::Light).rgb() | 0xFF000000u;
     const QImage stop = form.StopB->grab().toImage();
-    const QImage stopGlyph = ButtonGlyphBitmap(GlyphSymbol::Stop).convertToFormat(QImage::Format_RGB32);
+    const QImage stopGlyph =
+        ButtonGlyphBitmap(GlyphSymbol::Stop).convertToFormat(QImage::Format_RGB32);
     const QPoint ring = FindCorner(stop, glyph::kDarkGrey) - QPoint(1, 1);
     ASSERT_EQ(ring, origin);  // both buttons are the same size
     int whites = 0;
@@ -299,13 +310,17 @@ TEST(AppIcon, DrawsADeviceAboveACircuitBoardInSixteenColours) {
         for (int row = 0; row < size; ++row) {
             for (int column = 0; column < size; ++column) {
                 const QColor colour = QColor::fromRgba(icon.pixel(column, row));
-                if (colour.alpha() == 0) continue;
-                const bool grey = colour.red() == colour.green() && colour.green() == colour.blue() &&
-                                  colour.red() > 100 && colour.red() < 255;
+                if (colour.alpha() == 0)
+                    continue;
+                const bool grey = colour.red() == colour.green() &&
+                                  colour.green() == colour.blue() && colour.red() > 100 &&
+                                  colour.red() < 255;
                 const bool green = colour.green() > 0 && colour.red() == 0 && colour.blue() == 0;
                 const bool upper = row < size * 10 / 16;
-                if (grey && upper) ++greyAbove;
-                if (green) (upper ? greenAbove : greenBelow)++;
+                if (grey && upper)
+                    ++greyAbove;
+                if (green)
+                    (upper ? greenAbove : greenBelow)++;
             }
         }
         EXPECT_GT(greyAbove, size * size / 10);
