@@ -65,6 +65,9 @@ TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+    // Keep away from any JACK server another test run has started on this machine.
+    environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("faderwell-app-test"));
+    environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));
 
     QProcess program;
     program.setProcessEnvironment(environment);
