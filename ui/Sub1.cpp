@@ -32,7 +32,6 @@ Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues&
       values_(values),
       prompts_(prompts) {
     LayOut();
-    SetFirstFocus(MIDIPORT);
     // Wired after the starting state is in place, so building raises no handler.
     Connect();
 }

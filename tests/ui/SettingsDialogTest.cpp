@@ -9,6 +9,7 @@
 
 #include "UiDoubles.h"
 #include "core/Doubles.h"
+#include "core/Failure.h"
 #include "core/Messages.h"
 #include "midi/InMemoryMidiOutService.h"
 #include "ui/Sub1.h"
@@ -414,6 +415,53 @@ TEST_F(SettingsDialogTest, FocusStartsOnTheOutputListAndIsKeptBetweenShowings) {
 
     ShowDialog();
     EXPECT_EQ(QApplication::focusWidget(), config.GS);
+}
+
+TEST_F(SettingsDialogTest, TabVisitsOnlyTheCheckedVendor) {
+    config.FormCreate();
+    ShowDialog();
+    QTest::mouseClick(config.GS, Qt::LeftButton);
+    config.MIDIPORT->setFocus();
+
+    QList<QWidget*> visited;
+    for (int i = 0; i < 4; ++i) {
+        visited << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited,
+              (QList<QWidget*>{config.MIDIPORT, config.FSPEED, config.GS, config.MIDIPORT}));
+
+    // Arrow keys move among the vendors and check them, which stores the code.
+    config.GS->setFocus();
+    QTest::keyClick(config.GS, Qt::Key_Right);
+    EXPECT_TRUE(config.XG->isChecked());
+    EXPECT_EQ(values.Vendor, 2);
+}
+
+/// A timer whose interval cannot be set: the handler fails half-way.
+class FailingTimer final : public ManualTimer {
+public:
+    void SetInterval(int) override { throw Failure("タイマーを設定できません"); }
+};
+
+TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
+    InMemoryMidiOutService service;
+    ProcessValues values{1, 3, 0};
+    MidiOutPort port{service, values};
+    FailingTimer timer;
+    Mixer mixer{port, timer, values};
+    RecordingPrompts prompts;
+    QWidget form1;
+    Tconfig config{form1, mixer, port, values, prompts};
+    config.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&config));
+
+    config.FSPEED->setFocus();
+    QTest::keyClick(config.FSPEED, Qt::Key_Right);
+
+    EXPECT_EQ(prompts.failures, QStringList{QStringLiteral("タイマーを設定できません.")});
+    EXPECT_EQ(values.SpeedStep, 3) << "the rest of the handler is skipped";
+    EXPECT_TRUE(config.isVisible());
 }
 
 TEST_F(SettingsDialogTest, CentredFirstThenReopensWhereItWas) {
