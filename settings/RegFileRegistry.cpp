@@ -1,0 +1,224 @@
+#include "settings/RegFileRegistry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "settings/RegFile.h"
+
+namespace faderwell {
+
+namespace {
+
+constexpr int kMaxSymlinkHops = 40;
+constexpr mode_t kNewFileMode = 0600;  // settings are the user's own business
+
+/// The file the path finally names, so a symlinked settings file stays a
+/// symlink and its target is what gets replaced.
+std::filesystem::path ResolveSymlinks(std::filesystem::path path) {
+    std::error_code error;
+    for (int hop = 0; hop < kMaxSymlinkHops && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path link = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return path;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    /// Closes now, reporting whether the close succeeded.
+    bool Close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_{-1};
+};
+
+enum class ReadStatus { kRead, kMissing, kFailed };
+
+/// Reads the whole file, refusing anything that is not a regular file or is
+/// bigger than a settings file can be.
+ReadStatus ReadFile(const std::filesystem::path& path, std::string& text) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kFailed;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > RegFile::kMaxSize) {
+        return ReadStatus::kFailed;
+    }
+    text.clear();
+    char buffer[16384];
+    while (true) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return ReadStatus::kFailed;
+        if (count == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(count));
+        if (text.size() > RegFile::kMaxSize)
+            return ReadStatus::kFailed;  // grew meanwhile
+    }
+    return ReadStatus::kRead;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t count = ::write(fd, text.data(), text.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+bool SyncDirectory(const std::filesystem::path& directory) {
+    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0 && fd.Close();
+}
+
+/// Replaces `path` with `text` so that a crash, a kill or a full disk leaves
+/// either the old file or the new one whole: a temporary file beside it is
+/// written and flushed, then renamed over it.
+bool ReplaceFile(const std::filesystem::path& path, std::string_view text) {
+    std::filesystem::path directory = path.parent_path();
+    if (directory.empty())
+        directory = ".";
+    mode_t mode = kNewFileMode;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0)
+        mode = info.st_mode & 07777;
+
+    std::string temporary = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
+    FileDescriptor fd(::mkstemp(temporary.data()));
+    if (fd.get() < 0)
+        return false;
+    bool written =
+        WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
+    written = fd.Close() && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk before the write counts as done.
+    return SyncDirectory(directory);
+}
+
+class RegFileKey final : public RegistryKey {
+public:
+    RegFileKey(std::filesystem::path path, RegFile file)
+        : path_(std::move(path)), file_(std::move(file)) {}
+
+    std::optional<ValueInfo> Query(std::string_view name) override {
+        const auto value = file_.Find(RegFile::kSettingsKey, name);
+        if (!value)
+            return std::nullopt;
+        return ValueInfo{value->type, static_cast<std::uint32_t>(value->data.size())};
+    }
+
+    bool Read(std::string_view name, std::uint8_t* buffer, std::uint32_t size) override {
+        const auto value = file_.Find(RegFile::kSettingsKey, name);
+        if (!value || value->data.size() != size)
+            return false;
+        if (size != 0)
+            std::memcpy(buffer, value->data.data(), size);
+        return true;
+    }
+
+    bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
+        RegFile next = file_;
+        next.Set(RegFile::kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
+        const std::string text = next.Serialize();
+        // Never write a file that the next start would refuse to read.
+        if (text.size() > RegFile::kMaxSize || !ReplaceFile(path_, text))
+            return false;
+        file_ = std::move(next);
+        return true;
+    }
+
+private:
+    std::filesystem::path path_;
+    RegFile file_;
+};
+
+}  // namespace
+
+std::filesystem::path SettingsFilePathFrom(const char* xdgConfigHome, const char* home) {
+    std::filesystem::path base;
+    if (xdgConfigHome && *xdgConfigHome && std::filesystem::path(xdgConfigHome).is_absolute()) {
+        base = xdgConfigHome;
+    } else if (home && *home) {
+        base = std::filesystem::path(home) / ".config";
+    } else {
+        return {};
+    }
+    return base / "veldrin" / "faderwell.reg";
+}
+
+std::filesystem::path DefaultSettingsFilePath() {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return SettingsFilePathFrom(std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+RegFileRegistry::RegFileRegistry(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::unique_ptr<RegistryKey> RegFileRegistry::OpenOrCreateKey() {
+    if (path_.empty())
+        return nullptr;
+    const std::filesystem::path path = ResolveSymlinks(path_);
+    std::string text;
+    std::optional<RegFile> file;
+    switch (ReadFile(path, text)) {
+        case ReadStatus::kRead:
+            file = RegFile::Parse(text);
+            break;
+        case ReadStatus::kMissing:
+            file = RegFile{};
+            break;
+        case ReadStatus::kFailed:
+            break;
+    }
+    if (!file)
+        return nullptr;  // unreadable or not understood: never touched
+    if (!file->HasKey(RegFile::kSettingsKey)) {
+        // Opening creates the key, as the registry does.
+        file->AddKey(RegFile::kSettingsKey);
+        std::error_code error;
+        if (path.has_parent_path())
+            std::filesystem::create_directories(path.parent_path(), error);
+        if (error || !ReplaceFile(path, file->Serialize()))
+            return nullptr;
+    }
+    return std::make_unique<RegFileKey>(path, std::move(*file));
+}
+
+}  // namespace faderwell

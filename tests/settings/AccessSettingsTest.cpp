@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "core/Failure.h"
+#include "settings/AccessSettings.h"
+#include "settings/InMemoryRegistry.h"
+
+namespace faderwell {
+
+// Found by argument lookup from the assertions below.
+inline bool operator==(const ProcessValues& a, const ProcessValues& b) {
+    return a.MidiOutIndex == b.MidiOutIndex && a.SpeedStep == b.SpeedStep && a.Vendor == b.Vendor;
+}
+
+inline void PrintTo(const ProcessValues& v, std::ostream* os) {
+    *os << "{" << v.MidiOutIndex << ", " << v.SpeedStep << ", " << v.Vendor << "}";
+}
+
+namespace {
+
+using Value = InMemoryRegistry::Value;
+using Values = std::map<std::string, Value, std::less<>>;
+
+Value Binary(std::vector<std::uint8_t> bytes) {
+    return {regtype::kBinary, std::move(bytes)};
+}
+
+/// The values start-up sets right before the load.
+ProcessValues Defaults() {
+    return ProcessValues{1, 3, 0};
+}
+
+/// Runs one call, returning the failure's message if one is raised.
+std::optional<std::string> Access(InMemoryRegistry& registry, ProcessValues& values,
+                                  std::uint8_t direction) {
+    try {
+        SettingsStore(registry, values).AccessSettings(direction);
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    return std::nullopt;
+}
+
+struct LoadCase {
+    const char* label;
+    Values stored;
+    ProcessValues expected;
+    std::optional<std::string> error;
+    std::set<std::string, std::less<>> failRead{};
+};
+
+class Load : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(Load, AppliesWhatIsAcceptedAndStopsAtTheFirstError) {
+    const LoadCase& c = GetParam();
+    InMemoryRegistry registry;
+    registry.values = c.stored;
+    registry.failRead = c.failRead;
+    ProcessValues values = Defaults();
+
+    EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), c.error);
+    EXPECT_EQ(values, c.expected);
+    EXPECT_EQ(registry.values, c.stored) << "a load never writes";
+}
+
+const std::string kSpeedTypeError = "'SPEED' のデータ型が不正です";
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, Load,
+    testing::Values(
+        LoadCase{"nothing_stored", {}, {1, 3, 0}, std::nullopt},
+        LoadCase{"all_three",
+                 {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}, {"VENDOR", Binary({2})}},
+                 {2, 5, 2},
+                 std::nullopt},
+        LoadCase{"out_of_range_bytes_unchecked_and_unsigned",
+                 {{"MIDI_OUT", Binary({255})}, {"SPEED", Binary({200})}, {"VENDOR", Binary({7})}},
+                 {255, 200, 7},
+                 std::nullopt},
+        LoadCase{"speed_as_dword",
+                 {{"MIDI_OUT", Binary({4})},
+                  {"SPEED", {regtype::kDword, {5, 0, 0, 0}}},
+                  {"VENDOR", Binary({2})}},
+                 {4, 3, 0},
+                 kSpeedTypeError},
+        LoadCase{"midi_out_two_bytes",
+                 {{"MIDI_OUT", Binary({2, 0})}, {"SPEED", Binary({5})}, {"VENDOR", Binary({1})}},
+                 {1, 3, 0},
+                 "'MIDI_OUT' のデータ型が不正です"},
+        LoadCase{"empty_binary_keeps_default",
+                 {{"SPEED", Binary({})}, {"VENDOR", Binary({2})}},
+                 {1, 3, 2},
+                 std::nullopt},
+        LoadCase{"none_of_one_byte", {{"SPEED", {regtype::kNone, {4}}}}, {1, 4, 0}, std::nullopt},
+        LoadCase{"empty_none_keeps_default",
+                 {{"MIDI_OUT", {regtype::kNone, {}}}},
+                 {1, 3, 0},
+                 std::nullopt},
+        LoadCase{"other_type_of_one_byte",
+                 {{"VENDOR", {11, {1}}}},  // REG_QWORD, truncated by someone
+                 {1, 3, 1},
+                 std::nullopt},
+        LoadCase{
+            "text_rejected",
+            {{"MIDI_OUT", Binary({3})}, {"SPEED", Binary({4})}, {"VENDOR", {regtype::kSz, {0}}}},
+            {3, 4, 0},
+            "'VENDOR' のデータ型が不正です"},
+        LoadCase{
+            "empty_text_rejected_too", {{"SPEED", {regtype::kSz, {}}}}, {1, 3, 0}, kSpeedTypeError},
+        LoadCase{"expandable_text_rejected",
+                 {{"MIDI_OUT", {regtype::kExpandSz, {'2', 0}}}},
+                 {1, 3, 0},
+                 "'MIDI_OUT' のデータ型が不正です"},
+        LoadCase{"dword_of_one_byte_rejected",
+                 {{"SPEED", {regtype::kDword, {5}}}},
+                 {1, 3, 0},
+                 kSpeedTypeError},
+        LoadCase{"read_error",
+                 {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}, {"VENDOR", Binary({1})}},
+                 {2, 3, 0},
+                 "'SPEED' の取得に失敗しました",
+                 {"SPEED"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(LoadFirstRun, CreatesTheKeyEmptyAndSaveThenHoldsThreeOneByteBinaries) {
+    InMemoryRegistry registry;
+    ProcessValues values = Defaults();
+    EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_TRUE(registry.keyExists);
+    EXPECT_TRUE(registry.values.empty());
+
+    EXPECT_EQ(Access(registry, values, SettingsStore::kSave), std::nullopt);
+    EXPECT_EQ(registry.values,
+              (Values{{"MIDI_OUT", Binary({1})}, {"SPEED", Binary({3})}, {"VENDOR", Binary({0})}}));
+    EXPECT_EQ(registry.opens, 2) << "every call opens the key anew";
+}
+
+TEST(LoadByte, ReplacesOnlyTheLowOrderByte) {
+    InMemoryRegistry registry;
+    registry.values = {{"SPEED", Binary({0x05})}};
+    ProcessValues values{0x1234, -1, 0};
+    EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(values.SpeedStep, static_cast<std::int32_t>(0xFFFFFF05u));
+    EXPECT_EQ(values.MidiOutIndex, 0x1234);
+}
+
+TEST(Unopenable, LoadIsSilentAndSaveFailsAtMidiOut) {
+    InMemoryRegistry registry;
+    registry.values = {{"SPEED", Binary({5})}};
+    registry.failOpen = true;
+    ProcessValues values = Defaults();
+
+    EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(values, Defaults());
+    EXPECT_EQ(Access(registry, values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
+    EXPECT_EQ(registry.values, (Values{{"SPEED", Binary({5})}}));
+}
+
+TEST(Save, WritesLowOrderBytesAndLoadedOutOfRangeValuesUnchanged) {
+    InMemoryRegistry registry;
+    registry.values = {{"SPEED", Binary({200})}, {"OTHER", {regtype::kSz, {'x', 0}}}};
+    ProcessValues values = Defaults();
+    ASSERT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
+    values.MidiOutIndex = 0x1FE;
+    values.Vendor = -1;
+
+    EXPECT_EQ(Access(registry, values, SettingsStore::kSave), std::nullopt);
+    EXPECT_EQ(registry.values, (Values{{"MIDI_OUT", Binary({0xFE})},
+                                       {"OTHER", {regtype::kSz, {'x', 0}}},
+                                       {"SPEED", Binary({200})},
+                                       {"VENDOR", Binary({0xFF})}}));
+    EXPECT_EQ(values.MidiOutIndex, 0x1FE) << "a save leaves the variables alone";
+}
+
+struct SaveFailureCase {
+    const char* failing;
+    Values written;
+};
+
+class SaveFailure : public testing::TestWithParam<SaveFailureCase> {};
+
+TEST_P(SaveFailure, KeepsWhatWasWrittenBeforeAndWritesNothingAfter) {
+    InMemoryRegistry registry;
+    registry.failWrite = {GetParam().failing};
+    ProcessValues values{2, 5, 1};
+
+    EXPECT_EQ(Access(registry, values, SettingsStore::kSave),
+              "'" + std::string(GetParam().failing) + "' の設定に失敗しました");
+    EXPECT_EQ(registry.values, GetParam().written);
+    EXPECT_EQ(values, (ProcessValues{2, 5, 1}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtEachValue, SaveFailure,
+    testing::Values(SaveFailureCase{"MIDI_OUT", {}},
+                    SaveFailureCase{"SPEED", {{"MIDI_OUT", Binary({2})}}},
+                    SaveFailureCase{"VENDOR", {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}}}),
+    [](const auto& info) { return std::string(info.param.failing); });
+
+}  // namespace
+}  // namespace faderwell

@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "core/Failure.h"
+#include "settings/AccessSettings.h"
+#include "settings/RegFile.h"
+#include "settings/RegFileRegistry.h"
+
+namespace faderwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kEmptyKey =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n\n";
+
+std::string Settings(std::string_view values) {
+    return "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n" +
+           std::string(values) + "\n";
+}
+
+class SettingsFile : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "faderwell-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        path_ = root_ / "config" / "veldrin" / "faderwell.reg";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    static std::string Contents(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void Store(const fs::path& path, std::string_view text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    /// One call through a fresh registry, as each run of the program makes.
+    std::optional<std::string> Access(ProcessValues& values, std::uint8_t direction) {
+        RegFileRegistry registry(path_);
+        try {
+            SettingsStore(registry, values).AccessSettings(direction);
+        } catch (const Failure& failure) {
+            return failure.what();
+        }
+        return std::nullopt;
+    }
+
+    /// Names in the file's directory: a write leaves no temporary file behind.
+    std::vector<std::string> DirectoryNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path_.parent_path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    fs::path root_;
+    fs::path path_;
+};
+
+TEST_F(SettingsFile, FirstRunCreatesDirectoriesAndTheEmptyKeyThenSaveFillsIt) {
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(Contents(path_), kEmptyKey);
+    EXPECT_EQ(values.MidiOutIndex, 1);
+
+    EXPECT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+    EXPECT_EQ(Contents(path_),
+              Settings("\"MIDI_OUT\"=hex:01\n\"SPEED\"=hex:03\n\"VENDOR\"=hex:00\n"));
+    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"faderwell.reg"});
+}
+
+TEST_F(SettingsFile, WhatTheStoreWritesReadsBackIdentically) {
+    for (const std::int32_t byte : {0, 1, 2, 127, 128, 200, 255}) {
+        ProcessValues saved{byte, 255 - byte, byte ^ 0x5A};
+        ASSERT_EQ(Access(saved, SettingsStore::kSave), std::nullopt);
+        ProcessValues loaded{1, 3, 0};
+        ASSERT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
+        EXPECT_EQ(loaded.MidiOutIndex, saved.MidiOutIndex);
+        EXPECT_EQ(loaded.SpeedStep, saved.SpeedStep);
+        EXPECT_EQ(loaded.Vendor, saved.Vendor);
+    }
+}
+
+TEST_F(SettingsFile, ForeignValuesAndSectionsSurviveASaveByteForByte) {
+    const std::string foreign =
+        "Windows Registry Editor Version 5.00\r\n"
+        "; my notes\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Someone]\r\n"
+        "\"Data\"=hex:00,01,\\\r\n"
+        "  02\r\n"
+        "\"Removed\"=-\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\r\n"
+        "\"Theme\"=\"dark\"\r\n"
+        "\"SPEED\"=hex:05\r\n";
+    Store(path_, foreign);
+    ProcessValues values{1, 3, 0};
+    ASSERT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(values.SpeedStep, 5);
+    EXPECT_EQ(Contents(path_), foreign) << "a load writes nothing when the key exists";
+
+    values.SpeedStep = 2;
+    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+    // SPEED is rewritten in place; the new values follow the key's last value
+    // with the file's own line ends.
+    std::string expected = foreign;
+    expected.replace(expected.find("\"SPEED\"=hex:05"), 14, "\"SPEED\"=hex:02");
+    expected += "\"MIDI_OUT\"=hex:01\r\n\"VENDOR\"=hex:00\r\n";
+    EXPECT_EQ(Contents(path_), expected);
+}
+
+struct TypeCase {
+    const char* label;
+    std::string values;
+    ProcessValues expected;
+    std::optional<std::string> error;
+};
+
+class StoredTypes : public SettingsFile, public testing::WithParamInterface<TypeCase> {};
+
+TEST_P(StoredTypes, ReachTheStoreAsTheirRegistryTypes) {
+    Store(path_, Settings(GetParam().values));
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), GetParam().error);
+    EXPECT_EQ(values.MidiOutIndex, GetParam().expected.MidiOutIndex);
+    EXPECT_EQ(values.SpeedStep, GetParam().expected.SpeedStep);
+    EXPECT_EQ(values.Vendor, GetParam().expected.Vendor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    File, StoredTypes,
+    testing::Values(
+        TypeCase{"dword",
+                 "\"MIDI_OUT\"=hex:04\n\"SPEED\"=dword:00000005\n",
+                 {4, 3, 0},
+                 "'SPEED' のデータ型が不正です"},
+        TypeCase{
+            "two_bytes", "\"MIDI_OUT\"=hex:02,00\n", {1, 3, 0}, "'MIDI_OUT' のデータ型が不正です"},
+        TypeCase{"text", "\"VENDOR\"=\"2\"\n", {1, 3, 0}, "'VENDOR' のデータ型が不正です"},
+        TypeCase{"expandable_text",
+                 "\"VENDOR\"=hex(2):00\n",
+                 {1, 3, 0},
+                 "'VENDOR' のデータ型が不正です"},
+        TypeCase{
+            "none_and_empty", "\"SPEED\"=hex(0):04\n\"VENDOR\"=hex:\n", {1, 4, 0}, std::nullopt},
+        TypeCase{"other_type_and_case", "\"midi_out\"=hex(b):00\n", {0, 3, 0}, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+class UnparsableFile : public SettingsFile, public testing::WithParamInterface<std::string> {};
+
+TEST_P(UnparsableFile, IsAKeyThatCannotBeOpenedAndIsNeverWritten) {
+    Store(path_, GetParam());
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(values.SpeedStep, 3);
+    values.SpeedStep = 5;
+    EXPECT_EQ(Access(values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
+    EXPECT_TRUE(Contents(path_) == GetParam()) << "the file was changed";
+    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"faderwell.reg"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, UnparsableFile,
+                         testing::Values("not a registry file\n", Settings("\"SPEED\"=hex:zz\n"),
+                                         Settings("\"SPEED\"=hex:05\n") + std::string(1, '\0'),
+                                         Settings("; caf\xE9\n\"SPEED\"=hex:05\n"),
+                                         Settings("\"SPEED\"=hex:05\n") +
+                                             std::string(RegFile::kMaxSize, ';')));
+
+TEST_F(SettingsFile, ParentThatIsARegularFileGivesTheWriteError) {
+    Store(root_ / "blocker", "precious");
+    path_ = root_ / "blocker" / "veldrin" / "faderwell.reg";
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(Access(values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
+    EXPECT_EQ(Contents(root_ / "blocker"), "precious");
+}
+
+TEST_F(SettingsFile, FileThatIsADirectoryGivesTheWriteError) {
+    fs::create_directories(path_ / "inside");
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(Access(values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
+    EXPECT_TRUE(fs::is_directory(path_ / "inside"));
+}
+
+TEST_F(SettingsFile, WriteThatWouldOutgrowTheLimitFailsAfterEarlierValuesAreWritten) {
+    // Room for the MIDI_OUT line, not for the SPEED line after it.
+    const std::string base = Settings("");
+    const std::size_t midiOutLine = std::string("\"MIDI_OUT\"=hex:01\n").size();
+    const std::string padding(RegFile::kMaxSize - base.size() - midiOutLine - 5, ';');
+    Store(path_, base + padding + "\n");
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kSave), "'SPEED' の設定に失敗しました");
+
+    const std::string written = Contents(path_);
+    EXPECT_LE(written.size(), RegFile::kMaxSize);
+    const auto file = RegFile::Parse(written);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->Find(RegFile::kSettingsKey, "MIDI_OUT"), (RegValue{3, {1}}));
+    EXPECT_EQ(file->Find(RegFile::kSettingsKey, "SPEED"), std::nullopt);
+}
+
+TEST_F(SettingsFile, KeyAddedToAFileWithoutItOnOpen) {
+    const std::string other = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01\n";
+    Store(path_, other);
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(Contents(path_), other + "\n[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n\n");
+}
+
+TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetIsUpdated) {
+    const fs::path target = root_ / "dotfiles" / "faderwell.reg";
+    Store(target, kEmptyKey);
+    fs::create_directories(path_.parent_path());
+    fs::create_symlink(target, path_);
+    ProcessValues values{2, 4, 1};
+    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(Contents(target),
+              Settings("\"MIDI_OUT\"=hex:02\n\"SPEED\"=hex:04\n\"VENDOR\"=hex:01\n"));
+}
+
+TEST_F(SettingsFile, ExistingFileKeepsItsPermissions) {
+    Store(path_, kEmptyKey);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::others_read);
+    ProcessValues values{1, 3, 0};
+    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+    EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+}
+
+struct PathCase {
+    const char* label;
+    const char* xdg;
+    const char* home;
+    const char* expected;
+};
+
+class DefaultPath : public testing::TestWithParam<PathCase> {};
+
+TEST_P(DefaultPath, FollowsTheBaseDirectoryRules) {
+    EXPECT_EQ(SettingsFilePathFrom(GetParam().xdg, GetParam().home), fs::path(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environment, DefaultPath,
+    testing::Values(PathCase{"xdg", "/x/cfg", "/home/u", "/x/cfg/veldrin/faderwell.reg"},
+                    PathCase{"no_xdg", nullptr, "/home/u", "/home/u/.config/veldrin/faderwell.reg"},
+                    PathCase{"empty_xdg", "", "/home/u", "/home/u/.config/veldrin/faderwell.reg"},
+                    PathCase{"relative_xdg", "cfg", "/home/u",
+                             "/home/u/.config/veldrin/faderwell.reg"},
+                    PathCase{"nothing_known", nullptr, "", ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(SettingsFile, UnknownLocationIsAKeyThatCannotBeOpened) {
+    path_.clear();
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(Access(values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
+}
+
+}  // namespace
+}  // namespace faderwell
