@@ -18,20 +18,14 @@ FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent
 
 void FixedDialog::setVisible(bool visible) {
     const bool showing = visible && !isVisible();
-    const bool hiding = !visible && isVisible();
     if (showing && !centred_)
         CentreOnDesktop();
-    // Taken before hiding: the window may hand its focus on as it goes.
-    if (hiding && focusWidget() != nullptr)
-        focus_ = focusWidget();
     QDialog::setVisible(visible);
     if (showing && !centred_) {
         // Again, now that the platform has put its frame around the client area.
         CentreOnDesktop();
         centred_ = true;
     }
-    if (showing && focus_)
-        focus_->setFocus(Qt::OtherFocusReason);
 }
 
 void FixedDialog::CentreOnDesktop() {

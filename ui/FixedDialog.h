@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <QSize>
 #include <QString>
 
@@ -13,7 +12,8 @@ namespace faderwell {
 /// close button, laid out in device-independent pixels in the window font.
 /// It is centred on the desktop the first time it is shown and afterwards
 /// reopens where it was last. Closing only hides it, so every control keeps
-/// its state, and the control that had the focus gets it back next time.
+/// its state; the window keeps its focus child too, so the control that had
+/// the focus gets it back next time (the first time: the first tab stop).
 class FixedDialog : public QDialog {
     Q_OBJECT
 public:
@@ -21,14 +21,11 @@ public:
 
 protected:
     FixedDialog(const QString& title, QSize clientSize, QWidget* parent);
-    /// The control that takes the focus the first time the dialog is shown.
-    void SetFirstFocus(QWidget* control) { focus_ = control; }
 
 private:
     void CentreOnDesktop();
 
     bool centred_{false};
-    QPointer<QWidget> focus_;
 };
 
 /// Puts a control at its laid-out place, widened to the right where the

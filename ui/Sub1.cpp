@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 
+#include "core/Messages.h"
 #include "ui/Appearance.h"
 
 namespace faderwell {
@@ -11,11 +12,7 @@ namespace {
 constexpr QSize kClientSize{304, 161};
 constexpr int kPortFontPixels = 15;
 constexpr int kVisibleOutputs = 8;
-
-// Vendor codes of the three buttons.
-constexpr std::int32_t kKorg = 0;
-constexpr std::int32_t kRoland = 1;
-constexpr std::int32_t kYamaha = 2;
+constexpr int kDesignSpeedStep = 3;  // "ふつう" until start-up shows the stored step
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -32,7 +29,6 @@ Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues&
       values_(values),
       prompts_(prompts) {
     LayOut();
-    SetFirstFocus(MIDIPORT);
     // Wired after the starting state is in place, so building raises no handler.
     Connect();
 }
@@ -47,7 +43,7 @@ void Tconfig::LayOut() {
     GroupBox2->setGeometry(0, 49, 304, 68);
     FSPEED->setGeometry(12, 12, 273, 33);
     FSPEED->setRange(kSpeedStepMin, kSpeedStepMax);
-    FSPEED->setValue(3);
+    FSPEED->setValue(kDesignSpeedStep);
     FSPEED->setSingleStep(1);
     FSPEED->setPageStep(1);
     FSPEED->setTickPosition(QSlider::TicksBelow);
@@ -111,13 +107,13 @@ void Tconfig::FormCreate() {
     mixer_.SetStartupInterval(FSPEED->value());
 
     switch (values_.Vendor) {
-        case kKorg:
+        case kVendorKorg:
             KG->setChecked(true);
             break;
-        case kRoland:
+        case kVendorRoland:
             GS->setChecked(true);
             break;
-        case kYamaha:
+        case kVendorYamaha:
             XG->setChecked(true);
             break;
         default:
@@ -138,13 +134,13 @@ void Tconfig::FSPEEDChange() {
 
 // The new kit is sent at the next DRUM toggle or the next start, not now.
 void Tconfig::KGClick() {
-    values_.Vendor = kKorg;
+    values_.Vendor = kVendorKorg;
 }
 void Tconfig::GSClick() {
-    values_.Vendor = kRoland;
+    values_.Vendor = kVendorRoland;
 }
 void Tconfig::XGClick() {
-    values_.Vendor = kYamaha;
+    values_.Vendor = kVendorYamaha;
 }
 
 void Tconfig::ShowOpenResult(std::uint8_t result) {

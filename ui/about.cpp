@@ -66,7 +66,6 @@ QPixmap ConnectorPicture() {
 Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
     : FixedDialog(QStringLiteral("バージョン情報"), kClientSize, parent), opener_(opener) {
     LayOut();
-    SetFirstFocus(OKBtn);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(WWW, &QPushButton::clicked, this, &Tversioninfo::PressWWW);
     Label4->installEventFilter(this);

@@ -40,11 +40,13 @@ public:
     const QWidget* dialog{nullptr};
 };
 
-/// Saves what the widget shows, at one device pixel per pixel, for a person to look at.
+/// Saves what the widget shows, one device pixel per pixel whatever the
+/// screen's scale, for a person to look at.
 inline void SaveScreenshot(QWidget& widget, const QString& fileName) {
     QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR));
-    QPixmap shot = widget.grab();
+    QPixmap shot(widget.size());
     shot.setDevicePixelRatio(1.0);
+    widget.render(&shot);
     shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR) + QLatin1Char('/') + fileName);
 }
 
