@@ -146,6 +146,7 @@ QScrollBar* TForm1::MakeFader(QWidget* parent, Qt::Orientation orientation, cons
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setFocusPolicy(Qt::StrongFocus);
+    // Qt's scroll-bar menu sets values directly, past the fader contract.
     bar->setContextMenuPolicy(Qt::NoContextMenu);
     ShowPosition(bar, fader);
     fader.Subscribe([bar, &fader] { ShowPosition(bar, fader); });

@@ -36,21 +36,25 @@ TEST_F(Running, TheCloseBoxEndsWithoutTouchingTheOutput) {
 }
 
 TEST_F(Running, ASignalEndsAtOnceEvenFromAnOpenDialogWithoutSavingOrTouchingTheOutput) {
-    Start();
-    const TerminationSignals termination([this] { program->EndSession(); });
-    midi.calls.clear();
-    bool dialogWasOpen = false;
-    const int code = RunThen(*program, [&] {
-        QTimer::singleShot(50, [&] {
-            dialogWasOpen = Config().isVisible();
-            std::raise(SIGTERM);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        Start();
+        const TerminationSignals termination([this] { program->EndSession(); });
+        midi.calls.clear();
+        registry.values.clear();
+        bool dialogWasOpen = false;
+        const int code = RunThen(*program, [&] {
+            QTimer::singleShot(50, [&] {
+                dialogWasOpen = Config().isVisible();
+                std::raise(signal);
+            });
+            Form1().O1->trigger();  // the settings dialog's own loop is running now
         });
-        Form1().O1->trigger();  // the settings dialog's own loop is running now
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(dialogWasOpen);
-    EXPECT_TRUE(midi.calls.empty());
-    EXPECT_TRUE(registry.values.empty());
+        EXPECT_EQ(code, 0) << signal;
+        EXPECT_TRUE(dialogWasOpen) << signal;
+        EXPECT_TRUE(midi.calls.empty()) << signal;
+        EXPECT_TRUE(registry.values.empty()) << signal;  // the dialog's closing saved nothing
+        program.reset();
+    }
 }
 
 TEST_F(Running, ClosingTheSettingsDialogSavesAllThreeValuesEvenUnchanged) {
