@@ -395,6 +395,8 @@ void TForm1::ShowCentred() {
         move(shown->availableGeometry().center() - rect().center());
     }
     show();
+    // Without a window manager (xvfb-run) nobody else would activate it.
+    activateWindow();
     StartB->setFocus(Qt::OtherFocusReason);
 }
 
