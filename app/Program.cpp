@@ -22,6 +22,8 @@ void Program::Start() {
     QApplication::setApplicationName(QString::fromUtf8(
         kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
     QApplication::setWindowIcon(AppIcon());
+    // Lets the desktop match the windows to the installed faderwell.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("faderwell"));
     InstallFontSubstitutes();
 
     Prompts& prompts = platform_.prompts;
