@@ -197,7 +197,7 @@ TEST_F(MainWindowBehaviour, AWholeFadeAtTheFastestSpeedRunsOnRealTicks) {
 
     EXPECT_EQ(Locks(form), kUnlocked);
     EXPECT_GE(elapsed, 127 * 50 - 50);
-    EXPECT_LE(elapsed, 127 * 50 * 3 / 2);  // a slower step would take 8 s or more
+    EXPECT_LE(elapsed, 127 * 50 * 3 / 2);  // the next slower step would take 12.7 s
     EXPECT_EQ(form.MVol->value(), 0);
     EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
 
