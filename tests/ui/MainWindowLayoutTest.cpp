@@ -82,7 +82,9 @@ TEST_F(MainWindowLayout, ControlsOverlapOnlyWhereTheLayoutStacksThem) {
     const auto controls = Controls(form);
     for (std::size_t i = 0; i < controls.size(); ++i) {
         for (std::size_t j = i + 1; j < controls.size(); ++j) {
-            auto names = std::minmax(controls[i]->objectName(), controls[j]->objectName());
+            const QString first = controls[i]->objectName();
+            const QString second = controls[j]->objectName();
+            const auto names = first < second ? std::pair{first, second} : std::pair{second, first};
             if (stacked.count(names) != 0)
                 continue;
             EXPECT_FALSE(InClient(form, controls[i]).intersects(InClient(form, controls[j])))
