@@ -226,10 +226,7 @@ TEST_F(SettingsDialogTest, ArrowKeysAndWheelOnTheClosedListArePicks) {
     EXPECT_EQ(values.MidiOutIndex, 0);
     EXPECT_EQ(form1.windowTitle(), kTitle + " [(None)]");
 
-    const QPoint centre = config.MIDIPORT->rect().center();
-    QWheelEvent wheelDown(centre, config.MIDIPORT->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(config.MIDIPORT, &wheelDown);
+    WheelDown(*config.MIDIPORT);
     EXPECT_EQ(values.MidiOutIndex, 1);
     EXPECT_EQ(form1.windowTitle(), kTitle + " [MIDI MAPPER]");
 }
@@ -308,10 +305,7 @@ TEST_F(SettingsDialogTest, KeysAndWheelOnTheSliderStoreTheStep) {
     QTest::keyClick(config.FSPEED, Qt::Key_PageDown);
     EXPECT_EQ(values.SpeedStep, 4);
 
-    const QPoint centre = config.FSPEED->rect().center();
-    QWheelEvent wheelDown(centre, config.FSPEED->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(config.FSPEED, &wheelDown);
+    WheelDown(*config.FSPEED);
     EXPECT_EQ(config.FSPEED->value(), 3);
     EXPECT_EQ(values.SpeedStep, 3);
     EXPECT_EQ(timer.Interval(), 150);
@@ -432,42 +426,19 @@ TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
     EXPECT_TRUE(config.isVisible());
 }
 
-TEST_F(SettingsDialogTest, CentredFirstThenReopensWhereItWas) {
+TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {
     config.FormCreate();
     ShowDialog();
-    const QRect desktop = config.screen()->availableGeometry();
-    EXPECT_LE((config.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
+    ExpectFixedCentredDialog(config, QStringLiteral("設定"), {304, 161});
+    EXPECT_FALSE(config.KG->geometry().intersects(config.GS->geometry()));
+    EXPECT_FALSE(config.GS->geometry().intersects(config.XG->geometry()));
+    SaveScreenshot(config, QStringLiteral("settings-dialog.png"));
 
     const QPoint moved = config.pos() + QPoint(-40, 30);
     config.move(moved);
     config.close();
     ShowDialog();
     EXPECT_EQ(config.pos(), moved);
-}
-
-TEST_F(SettingsDialogTest, FixedDialogFrameWithOnlyTheCloseButton) {
-    config.FormCreate();
-    ShowDialog();
-    EXPECT_EQ(config.windowTitle(), QStringLiteral("設定"));
-    EXPECT_EQ(config.size(), QSize(304, 161));
-    EXPECT_EQ(config.minimumSize(), config.maximumSize());
-    const Qt::WindowFlags flags = config.windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
-
-    // Every control lies inside its group box and the client area.
-    for (QWidget* child : config.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        EXPECT_TRUE(config.rect().contains(child->geometry())) << child->metaObject()->className();
-        for (QWidget* inner : child->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (inner->isWindow())
-                continue;
-            EXPECT_TRUE(child->rect().contains(inner->geometry()))
-                << inner->metaObject()->className();
-        }
-    }
-    SaveScreenshot(config, QStringLiteral("settings-dialog.png"));
 }
 
 }  // namespace
