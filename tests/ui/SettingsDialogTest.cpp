@@ -130,46 +130,22 @@ TEST_P(SettingsStartupTest, AppliesTheStoredSettings) {
     EXPECT_TRUE(prompts.failures.isEmpty());
 }
 
+const QString kMapperTitle = kTitle + " [MIDI MAPPER]";
+
 INSTANTIATE_TEST_SUITE_P(
     Settings, SettingsStartupTest,
     testing::Values(
-        StartupCase{
-            "FirstRun", 1, {1, 3, 0}, 1, kTitle + " [MIDI MAPPER]", false, 3, 150, &Tconfig::KG},
+        StartupCase{"FirstRun", 1, {1, 3, 0}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG},
         StartupCase{"NoDevices", 0, {1, 3, 0}, 1, kTitle, false, 3, 150, &Tconfig::KG},
         StartupCase{
             "StoredNone", 2, {0, 3, 0}, 0, kTitle + " [(None)]", false, 3, 150, &Tconfig::KG},
         StartupCase{
             "StoredDevice", 2, {3, 3, 2}, 3, kTitle + " [Device]", false, 3, 150, &Tconfig::XG},
         StartupCase{"DeviceGone", 2, {5, 3, 0}, -1, kTitle, true, 3, 150, &Tconfig::KG},
-        StartupCase{"SpeedBelowRange",
-                    1,
-                    {1, 0, 0},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    1,
-                    250,
-                    &Tconfig::KG},
-        StartupCase{"SpeedAboveRange",
-                    1,
-                    {1, 200, 0},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    5,
-                    50,
-                    &Tconfig::KG},
-        StartupCase{
-            "Roland", 1, {1, 3, 1}, 1, kTitle + " [MIDI MAPPER]", false, 3, 150, &Tconfig::GS},
-        StartupCase{"UnknownVendor",
-                    1,
-                    {1, 3, 7},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    3,
-                    150,
-                    &Tconfig::KG}),
+        StartupCase{"SpeedBelowRange", 1, {1, 0, 0}, 1, kMapperTitle, false, 1, 250, &Tconfig::KG},
+        StartupCase{"SpeedAboveRange", 1, {1, 200, 0}, 1, kMapperTitle, false, 5, 50, &Tconfig::KG},
+        StartupCase{"Roland", 1, {1, 3, 1}, 1, kMapperTitle, false, 3, 150, &Tconfig::GS},
+        StartupCase{"UnknownVendor", 1, {1, 3, 7}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG}),
     [](const testing::TestParamInfo<StartupCase>& info) { return std::string(info.param.name); });
 
 // ---- Output list ----------------------------------------------------------
