@@ -23,15 +23,16 @@ void Program::Start() {
         kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
     QApplication::setWindowIcon(AppIcon());
     InstallFontSubstitutes();
-#ifndef QT_NO_SESSIONMANAGER
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp,
-                     [this](QSessionManager&) { EndSession(); });
-#endif
 
     Prompts& prompts = platform_.prompts;
 
     form1_ = std::make_unique<TForm1>(windows_, port_, settings_, values_, prompts);
     windows_.Form1 = form1_.get();
+#ifndef QT_NO_SESSIONMANAGER
+    // The session manager is ending the session: leave without a word to the output.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form1_.get(),
+                     [this](QSessionManager&) { EndSession(); });
+#endif
     Guarded(prompts, [this] { form1_->FormCreate(); });
 
     config_ = std::make_unique<Tconfig>(*form1_, form1_->Model(), port_, values_, prompts);

@@ -56,17 +56,14 @@ void SettingsStore::AccessSettings(std::uint8_t direction) {
 void SettingsStore::Load(RegistryKey* key) {
     for (const Setting& setting : kSettings) {
         const std::optional<ValueInfo> info = key ? key->Query(setting.name) : std::nullopt;
-        if (!info)
-            continue;  // missing: the default stays
-        if (!Accepted(*info))
-            Raise(kTypeError, setting.name);
+        if (!info) continue;  // missing: the default stays
+        if (!Accepted(*info)) Raise(kTypeError, setting.name);
         std::uint8_t byte = 0;
-        if (!key->Read(setting.name, &byte, info->size))
-            Raise(kReadError, setting.name);
+        if (!key->Read(setting.name, &byte, info->size)) Raise(kReadError, setting.name);
         if (info->size == 1) {
             std::int32_t& variable = values_.*setting.variable;
-            variable =
-                static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) | byte);
+            variable = static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) |
+                                                 byte);
         }
     }
 }
@@ -74,8 +71,7 @@ void SettingsStore::Load(RegistryKey* key) {
 void SettingsStore::Save(RegistryKey* key) {
     for (const Setting& setting : kSettings) {
         const auto low = static_cast<std::uint8_t>(values_.*setting.variable & 0xFF);
-        if (!key || !key->WriteBinaryByte(setting.name, low))
-            Raise(kWriteError, setting.name);
+        if (!key || !key->WriteBinaryByte(setting.name, low)) Raise(kWriteError, setting.name);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "core/AppInfo.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
+#include "ui/AppIcon.h"
 #include "ui/Appearance.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Prompts.h"
@@ -110,6 +111,7 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(Text(kApplicationTitle));
+    setWindowIcon(AppIcon());
     setFont(WindowFont(kDefaultFontPixels));
 
     client_ = new QWidget(this);

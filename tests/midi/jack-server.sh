@@ -14,12 +14,18 @@ start)
   # -p before -d limits the ports, and so the shared memory the server takes.
   jackd --no-realtime -p 32 -d dummy -r 48000 -p 256 </dev/null >"$logfile" 2>&1 &
   echo $! >"$pidfile"
-  if ! jack_wait -w -t 15 >/dev/null 2>&1; then
-    echo "JACK server '$JACK_DEFAULT_SERVER' did not come up:" >&2
-    cat "$logfile" >&2
-    kill "$(cat "$pidfile")" 2>/dev/null || true
-    exit 1
-  fi
+  # A client that knocks while the server is still setting up is turned
+  # away and jack_wait gives up; knock again while the server lives.
+  pid=$(cat "$pidfile")
+  for _ in 1 2 3 4 5; do
+    jack_wait -w -t 10 >/dev/null 2>&1 && exit 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  echo "JACK server '$JACK_DEFAULT_SERVER' did not come up:" >&2
+  cat "$logfile" >&2
+  kill "$pid" 2>/dev/null || true
+  exit 1
   ;;
 stop)
   [ -f "$pidfile" ] || exit 0
