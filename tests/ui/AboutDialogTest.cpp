@@ -137,16 +137,7 @@ TEST_F(AboutDialogTest, FocusOnWwwIsKeptForTheNextShowing) {
 
 TEST_F(AboutDialogTest, FixedFrameCentredFirstThenWhereItWas) {
     ShowDialog();
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("バージョン情報"));
-    EXPECT_EQ(about.size(), QSize(271, 107));
-    EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    EXPECT_FALSE(about.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_FALSE(about.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-    const QRect desktop = about.screen()->availableGeometry();
-    EXPECT_LE((about.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
-    for (QWidget* child : about.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        EXPECT_TRUE(about.rect().contains(child->geometry())) << child->metaObject()->className();
-    }
+    ExpectFixedCentredDialog(about, QStringLiteral("バージョン情報"), {271, 107});
     SaveScreenshot(about, QStringLiteral("about-dialog.png"));
 
     const QPoint moved = about.pos() + QPoint(25, -15);

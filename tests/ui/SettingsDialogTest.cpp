@@ -130,46 +130,22 @@ TEST_P(SettingsStartupTest, AppliesTheStoredSettings) {
     EXPECT_TRUE(prompts.failures.isEmpty());
 }
 
+const QString kMapperTitle = kTitle + " [MIDI MAPPER]";
+
 INSTANTIATE_TEST_SUITE_P(
     Settings, SettingsStartupTest,
     testing::Values(
-        StartupCase{
-            "FirstRun", 1, {1, 3, 0}, 1, kTitle + " [MIDI MAPPER]", false, 3, 150, &Tconfig::KG},
+        StartupCase{"FirstRun", 1, {1, 3, 0}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG},
         StartupCase{"NoDevices", 0, {1, 3, 0}, 1, kTitle, false, 3, 150, &Tconfig::KG},
         StartupCase{
             "StoredNone", 2, {0, 3, 0}, 0, kTitle + " [(None)]", false, 3, 150, &Tconfig::KG},
         StartupCase{
             "StoredDevice", 2, {3, 3, 2}, 3, kTitle + " [Device]", false, 3, 150, &Tconfig::XG},
         StartupCase{"DeviceGone", 2, {5, 3, 0}, -1, kTitle, true, 3, 150, &Tconfig::KG},
-        StartupCase{"SpeedBelowRange",
-                    1,
-                    {1, 0, 0},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    1,
-                    250,
-                    &Tconfig::KG},
-        StartupCase{"SpeedAboveRange",
-                    1,
-                    {1, 200, 0},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    5,
-                    50,
-                    &Tconfig::KG},
-        StartupCase{
-            "Roland", 1, {1, 3, 1}, 1, kTitle + " [MIDI MAPPER]", false, 3, 150, &Tconfig::GS},
-        StartupCase{"UnknownVendor",
-                    1,
-                    {1, 3, 7},
-                    1,
-                    kTitle + " [MIDI MAPPER]",
-                    false,
-                    3,
-                    150,
-                    &Tconfig::KG}),
+        StartupCase{"SpeedBelowRange", 1, {1, 0, 0}, 1, kMapperTitle, false, 1, 250, &Tconfig::KG},
+        StartupCase{"SpeedAboveRange", 1, {1, 200, 0}, 1, kMapperTitle, false, 5, 50, &Tconfig::KG},
+        StartupCase{"Roland", 1, {1, 3, 1}, 1, kMapperTitle, false, 3, 150, &Tconfig::GS},
+        StartupCase{"UnknownVendor", 1, {1, 3, 7}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG}),
     [](const testing::TestParamInfo<StartupCase>& info) { return std::string(info.param.name); });
 
 // ---- Output list ----------------------------------------------------------
@@ -226,10 +202,7 @@ TEST_F(SettingsDialogTest, ArrowKeysAndWheelOnTheClosedListArePicks) {
     EXPECT_EQ(values.MidiOutIndex, 0);
     EXPECT_EQ(form1.windowTitle(), kTitle + " [(None)]");
 
-    const QPoint centre = config.MIDIPORT->rect().center();
-    QWheelEvent wheelDown(centre, config.MIDIPORT->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(config.MIDIPORT, &wheelDown);
+    WheelDown(*config.MIDIPORT);
     EXPECT_EQ(values.MidiOutIndex, 1);
     EXPECT_EQ(form1.windowTitle(), kTitle + " [MIDI MAPPER]");
 }
@@ -308,10 +281,7 @@ TEST_F(SettingsDialogTest, KeysAndWheelOnTheSliderStoreTheStep) {
     QTest::keyClick(config.FSPEED, Qt::Key_PageDown);
     EXPECT_EQ(values.SpeedStep, 4);
 
-    const QPoint centre = config.FSPEED->rect().center();
-    QWheelEvent wheelDown(centre, config.FSPEED->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(config.FSPEED, &wheelDown);
+    WheelDown(*config.FSPEED);
     EXPECT_EQ(config.FSPEED->value(), 3);
     EXPECT_EQ(values.SpeedStep, 3);
     EXPECT_EQ(timer.Interval(), 150);
@@ -432,42 +402,19 @@ TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
     EXPECT_TRUE(config.isVisible());
 }
 
-TEST_F(SettingsDialogTest, CentredFirstThenReopensWhereItWas) {
+TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {
     config.FormCreate();
     ShowDialog();
-    const QRect desktop = config.screen()->availableGeometry();
-    EXPECT_LE((config.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
+    ExpectFixedCentredDialog(config, QStringLiteral("設定"), {304, 161});
+    EXPECT_FALSE(config.KG->geometry().intersects(config.GS->geometry()));
+    EXPECT_FALSE(config.GS->geometry().intersects(config.XG->geometry()));
+    SaveScreenshot(config, QStringLiteral("settings-dialog.png"));
 
     const QPoint moved = config.pos() + QPoint(-40, 30);
     config.move(moved);
     config.close();
     ShowDialog();
     EXPECT_EQ(config.pos(), moved);
-}
-
-TEST_F(SettingsDialogTest, FixedDialogFrameWithOnlyTheCloseButton) {
-    config.FormCreate();
-    ShowDialog();
-    EXPECT_EQ(config.windowTitle(), QStringLiteral("設定"));
-    EXPECT_EQ(config.size(), QSize(304, 161));
-    EXPECT_EQ(config.minimumSize(), config.maximumSize());
-    const Qt::WindowFlags flags = config.windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
-
-    // Every control lies inside its group box and the client area.
-    for (QWidget* child : config.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        EXPECT_TRUE(config.rect().contains(child->geometry())) << child->metaObject()->className();
-        for (QWidget* inner : child->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (inner->isWindow())
-                continue;
-            EXPECT_TRUE(child->rect().contains(inner->geometry()))
-                << inner->metaObject()->className();
-        }
-    }
-    SaveScreenshot(config, QStringLiteral("settings-dialog.png"));
 }
 
 }  // namespace

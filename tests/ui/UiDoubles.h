@@ -1,8 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QPixmap>
+#include <QScreen>
 #include <QStringList>
+#include <QWheelEvent>
 #include <QWidget>
 #include <ostream>
 
@@ -39,6 +45,37 @@ public:
     QList<bool> shownWhenOpened;
     const QWidget* dialog{nullptr};
 };
+
+/// The frame both dialogs have: the title, a fixed client size, a title bar
+/// with the close button only, every control inside its parent, and the
+/// frame centred on the desktop at the first showing.
+inline void ExpectFixedCentredDialog(const QDialog& dialog, const QString& title, QSize client) {
+    EXPECT_EQ(dialog.windowTitle(), title);
+    EXPECT_EQ(dialog.size(), client);
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
+    for (const QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (control->window() != &dialog)
+            continue;  // a drop-down's list is a window of its own
+        EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()))
+            << control->metaObject()->className();
+    }
+    const QRect desktop = dialog.screen()->availableGeometry();
+    EXPECT_LE((dialog.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
+}
+
+/// One notch of the mouse wheel towards the user over the widget.
+inline void WheelDown(QWidget& widget) {
+    const QPoint centre = widget.rect().center();
+    QWheelEvent wheel(centre, widget.mapToGlobal(centre), {},
+                      {0, -QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &wheel);
+}
 
 /// Saves what the widget shows, one device pixel per pixel whatever the
 /// screen's scale, for a person to look at.
