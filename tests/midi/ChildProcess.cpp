@@ -82,6 +82,17 @@ std::optional<int> ChildProcess::CloseInputAndWait(std::chrono::milliseconds tim
     if (input_ >= 0)
         close(input_);
     input_ = -1;
+    return Wait(timeout);
+}
+
+void ChildProcess::Terminate(std::chrono::milliseconds timeout) {
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    Wait(timeout);
+}
+
+std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     if (pid_ <= 0)
         return std::nullopt;
     const auto deadline = Clock::now() + timeout;

@@ -23,10 +23,14 @@ public:
     /// Closes its standard input and waits for it to end; its exit status,
     /// or nothing when it had to be killed after `timeout`.
     std::optional<int> CloseInputAndWait(std::chrono::milliseconds timeout);
+    /// Asks it to end (SIGTERM) and reaps it; kills it after `timeout`.
+    void Terminate(std::chrono::milliseconds timeout);
     /// Ends it at once (SIGKILL) and reaps it.
     void Kill();
 
 private:
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+
     int pid_{-1};
     int input_{-1};
     int output_{-1};
