@@ -1,0 +1,423 @@
+// The whole program (start-up code, windows, fade timer, the real RtMidi/JACK
+// backend) while its MIDI output fails under it during a fade at the fastest
+// speed: the receiving client quits, the JACK server is killed, or killed and
+// started again. The fade must end on schedule, the controls unlock, the
+// event loop answer throughout, and the exit command end the program with 0.
+// Each run has a JACK server of its own (dummy driver) under the name ctest
+// gives it in JACK_DEFAULT_SERVER; the program meets no message box of
+// anyone else's, only its own.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "../midi/ChildProcess.h"
+#include "../ui/MainWindowDoubles.h"
+#include "app/Program.h"
+#include "core/Controls.h"
+#include "core/Messages.h"
+#include "midi/PlatformMidiOutService.h"
+#include "settings/InMemoryRegistry.h"
+#include "ui/Sub1.h"
+
+namespace faderwell::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+constexpr std::uint8_t kFastestStep = 5;
+constexpr std::uint8_t kFirstDeviceIndex = 2;
+constexpr Milliseconds kFastestTick{50};
+constexpr int kFadeSteps = 127;  // start marker at value 0, stop marker at 127
+constexpr Milliseconds kFadeTime = kFadeSteps * kFastestTick;
+/// A busy machine may stretch the timer a little; a hang or a stalled tick
+/// stretches it far more.
+constexpr Milliseconds kFadeSlack{500};
+constexpr Milliseconds kHeartbeat{10};
+constexpr Milliseconds kLongestAnswer{100};
+constexpr Milliseconds kFaultAfter{1500};
+/// Closing an output whose JACK server has died waits up to a second inside
+/// RtMidi, for a server cycle that never comes.
+constexpr Milliseconds kLongestClose{1500};
+const std::string kReceiverClient = "fw_rel_synth";
+
+/// A word as the receiver prints it: its bytes in hexadecimal, two for a
+/// Program Change, three for the rest.
+std::string WireLine(ShortMessage word) {
+    const bool twoBytes = (word & 0xF0u) == midi::kProgramChange;
+    char text[12];
+    if (twoBytes) {
+        std::snprintf(text, sizeof text, "%02X %02X", word & 0xFFu, (word >> 8) & 0xFFu);
+    } else {
+        std::snprintf(text, sizeof text, "%02X %02X %02X", word & 0xFFu, (word >> 8) & 0xFFu,
+                      (word >> 16) & 0xFFu);
+    }
+    return text;
+}
+
+/// What the device hears first: the drum kit of start-up, then the fade's
+/// first step on every channel.
+std::vector<std::string> FirstWordsHeard(int vendor) {
+    std::vector<std::string> lines;
+    for (const ShortMessage word : DrumKitSelect(vendor)) lines.push_back(WireLine(word));
+    for (int channel = 1; channel <= midi::kChannelCount; ++channel) {
+        lines.push_back(WireLine(ChannelVolumeMessage(channel, 0, Fader::kMax - 1)));
+    }
+    return lines;
+}
+
+Milliseconds Since(Clock::time_point start) {
+    return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+}
+
+/// Sets an environment variable for one test.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+/// What this process writes to its standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StderrCapture() { Take(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    /// Ends the capture and returns what was written.
+    std::string Take() {
+        if (saved_ < 0)
+            return {};
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+        std::string text;
+        std::rewind(file_);
+        char buffer[512];
+        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, file_)) {
+            text.append(buffer, count);
+        }
+        std::fclose(file_);
+        return text;
+    }
+
+private:
+    std::FILE* file_{std::tmpfile()};
+    int saved_{-1};
+};
+
+/// Every JACK client and server of the test, the program's included, under
+/// the build tree's own server name, and no server started behind its back.
+class OwnJackServerName {
+protected:
+    ScopedEnvironment name_{"JACK_DEFAULT_SERVER", FADERWELL_JACK_SERVER};
+    ScopedEnvironment noStart_{"JACK_NO_START_SERVER", "1"};
+};
+
+/// A JACK server of the test's own, under the name in JACK_DEFAULT_SERVER.
+class JackServer {
+public:
+    ~JackServer() { Stop(); }
+
+    /// Starts a server and waits until clients can connect.
+    bool Start() {
+        jackd_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+            "jackd", "--no-realtime", "-p", "32", "-d", "dummy", "-r", "48000", "-p", "256"});
+        // jack_wait gives up when it knocks while the server is still setting up.
+        for (int attempt = 0; attempt < 5 && jackd_->Started(); ++attempt) {
+            ChildProcess wait({"jack_wait", "-w", "-t", "10"});
+            if (wait.CloseInputAndWait(15s) == 0)
+                return true;
+            std::this_thread::sleep_for(500ms);
+        }
+        return false;
+    }
+    /// SIGKILL: no goodbye to the clients; they learn it from the closed sockets.
+    void Kill() {
+        if (jackd_)
+            jackd_->Kill();
+    }
+    void Stop() {
+        if (jackd_)
+            jackd_->Terminate(10s);
+    }
+
+private:
+    std::unique_ptr<ChildProcess> jackd_;
+};
+
+/// The device the program sends to: a JACK client with one MIDI input that
+/// prints every message it receives.
+class Receiver {
+public:
+    Receiver() : process_({FADERWELL_RECEIVER, kReceiverClient}) {
+        ready_ = process_.ReadLine(10s) == std::optional<std::string>("ready");
+    }
+    bool Ready() const { return ready_; }
+    /// Quits as a synthesizer's own program quits.
+    void Quit() { process_.CloseInputAndWait(5s); }
+    /// Every message received so far.
+    std::vector<std::string> Received() {
+        std::vector<std::string> lines;
+        while (auto line = process_.ReadLine(200ms)) lines.push_back(*line);
+        return lines;
+    }
+
+private:
+    ChildProcess process_;
+    bool ready_{false};
+};
+
+struct Fault {
+    const char* label;
+    std::function<void(JackServer&, Receiver&)> strike;
+    /// The output list entry picked in the settings dialog after the fade
+    /// (none: the dialog is not opened), and the main window's title then.
+    std::optional<int> pick{};
+    std::string titleAfter{};
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) {
+    *out << fault.label;
+}
+
+/// What the event loop saw while the fade ran.
+struct FadeRun {
+    int exitCode{-1};
+    Milliseconds fadeTime{0};
+    Milliseconds longestAnswer{0};       // the longest gap between two heartbeats in the fade
+    Milliseconds longestAnswerAfter{0};  // the same in the settings dialog and the exit
+    Milliseconds afterFadeTime{0};       // what was done after the fade, before the exit
+    Milliseconds exitTime{0};
+    bool unlockedAtEnd{false};
+    bool faultStruck{false};
+};
+
+/// The program's main loop from the first idle moment: a fade at the fastest
+/// speed, `during` on a thread of its own a while into it; once the fade is
+/// over, `afterFade` and then the exit command.
+FadeRun RunFade(
+    Program& program, const std::function<void()>& during,
+    const std::function<void()>& afterFade = [] {}) {
+    TForm1& form = *program.Refs().Form1;
+    FadeRun run;
+    std::thread fault;
+    std::optional<Clock::time_point> fadeStart;
+    std::optional<Clock::time_point> exitStart;
+    Clock::time_point lastBeat = Clock::now();
+
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(kHeartbeat);
+    bool fadeOver = false;
+    // Beats until the main loop ends, through the pick and the exit command.
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        Milliseconds& longest = fadeOver ? run.longestAnswerAfter : run.longestAnswer;
+        longest = std::max(longest, std::chrono::duration_cast<Milliseconds>(now - lastBeat));
+        lastBeat = now;
+        if (fadeOver || form.Model().Fading())
+            return;
+        fadeOver = true;
+        run.fadeTime = Since(*fadeStart);
+        run.unlockedAtEnd =
+            form.StartB->isEnabled() && form.O1->isEnabled() && !form.StopB->isEnabled();
+        QTimer::singleShot(0, [&] {
+            const auto picking = Clock::now();
+            afterFade();
+            run.afterFadeTime = Since(picking);
+            exitStart = Clock::now();
+            form.Exit1->trigger();
+        });
+    });
+    QTimer::singleShot(0, [&] {
+        form.StartB->click();
+        fadeStart = Clock::now();
+        lastBeat = *fadeStart;
+        heartbeat.start();
+        QTimer::singleShot(kFaultAfter, [&] {
+            run.faultStruck = form.Model().Fading();
+            fault = std::thread(during);
+        });
+    });
+    run.exitCode = program.Run();
+    run.exitTime = exitStart ? Since(*exitStart) : Milliseconds{-1};
+    if (fault.joinable())
+        fault.join();
+    return run;
+}
+
+/// "設定(&O)", picking each of `entries` in the output list as the user
+/// does, then closing the dialog from its title bar.
+void PickOutputs(Program& program, const std::vector<int>& entries) {
+    QTimer::singleShot(0, [&program, entries] {
+        Tconfig& config = *program.Refs().config;
+        for (const int entry : entries) {
+            config.MIDIPORT->setCurrentIndex(entry);
+            emit config.MIDIPORT->activated(entry);
+        }
+        config.close();
+    });
+    program.Refs().Form1->O1->trigger();
+}
+
+/// The figures of a run, for the record of what was tried.
+void Report(const char* label, const FadeRun& run) {
+    std::cout << label << ": fade " << run.fadeTime.count() << " ms (" << kFadeTime.count()
+              << " planned), longest answer " << run.longestAnswer.count() << " ms in the fade, "
+              << run.longestAnswerAfter.count() << " ms after it; settings "
+              << run.afterFadeTime.count() << " ms, exit " << run.exitTime.count() << " ms\n";
+}
+
+class MidiFault : public testing::TestWithParam<Fault>, public OwnJackServerName {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Start());
+        receiver = std::make_unique<Receiver>();
+        ASSERT_TRUE(receiver->Ready());
+        registry.values["MIDI_OUT"] = {regtype::kBinary, {kFirstDeviceIndex}};
+        registry.values["SPEED"] = {regtype::kBinary, {kFastestStep}};
+    }
+
+    JackServer server;
+    std::unique_ptr<Receiver> receiver;
+    InMemoryRegistry registry;
+    RecordingPrompts prompts;
+    RecordingPageOpener opener;
+};
+
+TEST_P(MidiFault, DuringAFadeTheProgramRunsOnAndEndsWithZero) {
+    const auto midi = MakePlatformMidiOutService();
+    Program program(Platform{*midi, registry, prompts, opener});
+    program.Start();
+    ASSERT_EQ(program.Refs().Form1->windowTitle().toStdString(),
+              "Faderwell Standard [" + kReceiverClient + ":in]");
+
+    const Fault& fault = GetParam();
+    const FadeRun run = RunFade(
+        program, [&] { fault.strike(server, *receiver); },
+        [&] {
+            if (fault.pick)
+                PickOutputs(program, {*fault.pick});
+        });
+
+    EXPECT_TRUE(run.faultStruck) << "the fault came after the fade";
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_GE(run.fadeTime, kFadeTime - 2 * kFastestTick);
+    EXPECT_LE(run.fadeTime, kFadeTime + kFadeSlack);
+    EXPECT_TRUE(run.unlockedAtEnd);
+    EXPECT_LE(run.longestAnswer, kLongestAnswer);
+    EXPECT_LE(run.exitTime, kLongestClose);
+    EXPECT_LE(run.longestAnswerAfter, kLongestClose);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    if (fault.pick) {
+        EXPECT_EQ(program.Refs().Form1->windowTitle().toStdString(), fault.titleAfter);
+    }
+    Report(fault.label, run);
+
+    // The device heard the fade until the fault, sixteen channels a step.
+    const auto received = receiver->Received();
+    const auto first = FirstWordsHeard(0);
+    ASSERT_GE(received.size(), first.size() + kFaultAfter / kFastestTick / 2 * 16);
+    EXPECT_EQ(std::vector<std::string>(received.begin(), received.begin() + first.size()), first);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jack, MidiFault,
+    testing::Values(Fault{"receiver_quits", [](JackServer&, Receiver& r) { r.Quit(); }},
+                    Fault{"server_killed", [](JackServer& s, Receiver&) { s.Kill(); }},
+                    // The new server has no receiver, but the mapper opens on it.
+                    Fault{"server_killed_and_restarted",
+                          [](JackServer& s, Receiver&) {
+                              s.Kill();
+                              s.Start();
+                          },
+                          1, "Faderwell Standard [MIDI MAPPER]"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+class NoMidiService : public testing::Test, public OwnJackServerName {
+    // A server name nobody runs; the test machines have no ALSA sequencer.
+    ScopedEnvironment noServer_{"JACK_DEFAULT_SERVER", FADERWELL_JACK_SERVER "_none"};
+};
+
+TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {
+    StderrCapture printed;
+    InMemoryRegistry registry;
+    registry.values["SPEED"] = {regtype::kBinary, {kFastestStep}};
+    RecordingPrompts prompts;
+    RecordingPageOpener opener;
+    const auto midi = MakePlatformMidiOutService();
+    Program program(Platform{*midi, registry, prompts, opener});
+    program.Start();
+    EXPECT_EQ(program.Refs().Form1->windowTitle().toStdString(), "Faderwell Standard");
+    EXPECT_TRUE(prompts.shown.empty());
+
+    std::vector<QString> entries;
+    const FadeRun run = RunFade(
+        program, [] {},
+        [&] {
+            const QComboBox& list = *program.Refs().config->MIDIPORT;
+            std::vector<int> every;
+            for (int entry = 0; entry < list.count(); ++entry) {
+                entries.push_back(list.itemText(entry));
+                every.push_back(entry);
+            }
+            PickOutputs(program, every);
+        });
+
+    Report("no_midi_service", run);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_GE(run.fadeTime, kFadeTime - 2 * kFastestTick);
+    EXPECT_LE(run.fadeTime, kFadeTime + kFadeSlack);
+    EXPECT_TRUE(run.unlockedAtEnd);
+    EXPECT_LE(run.longestAnswer, kLongestAnswer);
+    EXPECT_EQ(entries, (std::vector<QString>{"(None)", "MIDI MAPPER"}));
+    // "(None)" opens nothing and succeeds; the mapper has no MIDI system to open on.
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, RecordingPrompts::Shown::Kind::Message);
+    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("このデバイスは利用できません"));
+    EXPECT_EQ(printed.Take(), "") << "the MIDI libraries spoke up";
+    // Closing the dialog saved the last pick.
+    EXPECT_EQ(registry.values.at("MIDI_OUT").bytes, std::vector<std::uint8_t>{1});
+}
+
+}  // namespace
+}  // namespace faderwell::test
