@@ -12,7 +12,7 @@
 #include <functional>
 #include <random>
 
-#include "ChildProcess.h"
+#include "ForkedChild.h"
 #include "SettingsFiles.h"
 #include "settings/AccessSettings.h"
 

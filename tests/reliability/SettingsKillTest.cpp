@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "ChildProcess.h"
+#include "ForkedChild.h"
 #include "SettingsFiles.h"
 #include "settings/AccessSettings.h"
 

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "ForkedChild.h"
 
 #include <grp.h>
 #include <pwd.h>
