@@ -3,11 +3,12 @@
 // speed: the receiving client quits, the JACK server is killed, or killed and
 // started again. The fade must end on schedule, the controls unlock, the
 // event loop answer throughout, and the exit command end the program with 0.
-// Each run has a JACK server of its own (dummy driver) under the name ctest
-// gives it in JACK_DEFAULT_SERVER; the program meets no message box of
-// anyone else's, only its own.
+// Each run has a JACK server of its own (dummy driver) under a name made from
+// the build tree, so it never touches anyone else's server; message boxes
+// are recorded instead of shown.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -15,16 +16,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
-
-#include <cstdio>
 
 #include "../midi/ChildProcess.h"
 #include "../ui/MainWindowDoubles.h"
