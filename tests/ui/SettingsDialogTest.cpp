@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QScreen>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <algorithm>
 
@@ -46,24 +45,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !list.window()->isVisible(); }));
     }
 
-    QRect SliderHandle() const {
-        const QSlider& slider = *config.FSPEED;
-        QStyleOptionSlider option;
-        option.initFrom(&slider);
-        option.orientation = slider.orientation();
-        option.minimum = slider.minimum();
-        option.maximum = slider.maximum();
-        option.sliderPosition = slider.sliderPosition();
-        option.sliderValue = slider.value();
-        option.singleStep = slider.singleStep();
-        option.pageStep = slider.pageStep();
-        option.tickPosition = slider.tickPosition();
-        option.tickInterval = slider.tickInterval();
-        option.upsideDown = slider.invertedAppearance() != (option.direction == Qt::RightToLeft);
-        return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle,
-                                              &slider);
-    }
-
     long Count(const std::string& call) const {
         return std::count(service.calls.begin(), service.calls.end(), call);
     }
@@ -77,76 +58,6 @@ protected:
     QWidget form1;
     Tconfig config{form1, mixer, port, values, prompts};
 };
-
-// ---- Start-up -------------------------------------------------------------
-
-struct StartupCase {
-    const char* name;
-    int devices;
-    ProcessValues stored;
-    int selectedEntry;  // -1: none
-    QString title;
-    bool message;
-    int slider;
-    int interval;
-    QRadioButton* const Tconfig::*checked;
-};
-
-void PrintTo(const StartupCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SettingsStartupTest : public SettingsDialogTest,
-                            public testing::WithParamInterface<StartupCase> {};
-
-TEST_P(SettingsStartupTest, AppliesTheStoredSettings) {
-    const StartupCase& c = GetParam();
-    service.devices.assign(static_cast<std::size_t>(c.devices), "Device");
-    values = c.stored;
-
-    config.FormCreate();
-
-    EXPECT_EQ(config.MIDIPORT->count(), 2 + c.devices);
-    EXPECT_EQ(config.MIDIPORT->currentIndex(), c.selectedEntry);
-    EXPECT_EQ(form1.windowTitle(), c.title);
-    EXPECT_EQ(prompts.messages, c.message ? QStringList{kUnavailable} : QStringList{});
-    EXPECT_EQ(Count("reset") != 0, c.devices != 0) << "an open is tried only when devices exist";
-
-    EXPECT_EQ(config.FSPEED->value(), c.slider);
-    EXPECT_EQ(timer.Interval(), c.interval);
-    EXPECT_TRUE((config.*c.checked)->isChecked());
-
-    // Showing the stored values is no user change: nothing new is stored.
-    EXPECT_EQ(values.MidiOutIndex, c.stored.MidiOutIndex);
-    EXPECT_EQ(values.SpeedStep, c.stored.SpeedStep);
-    EXPECT_EQ(values.Vendor, c.stored.Vendor);
-
-    // The drum kit of the stored vendor is sent whether or not an output is open.
-    EXPECT_EQ(Count("send"), 3);
-    if (service.open) {
-        const auto kit = DrumKitSelect(c.stored.Vendor);
-        EXPECT_EQ(service.delivered, std::vector<ShortMessage>(kit.begin(), kit.end()));
-    }
-    EXPECT_TRUE(prompts.failures.isEmpty());
-}
-
-const QString kMapperTitle = kTitle + " [MIDI MAPPER]";
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, SettingsStartupTest,
-    testing::Values(
-        StartupCase{"FirstRun", 1, {1, 3, 0}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG},
-        StartupCase{"NoDevices", 0, {1, 3, 0}, 1, kTitle, false, 3, 150, &Tconfig::KG},
-        StartupCase{
-            "StoredNone", 2, {0, 3, 0}, 0, kTitle + " [(None)]", false, 3, 150, &Tconfig::KG},
-        StartupCase{
-            "StoredDevice", 2, {3, 3, 2}, 3, kTitle + " [Device]", false, 3, 150, &Tconfig::XG},
-        StartupCase{"DeviceGone", 2, {5, 3, 0}, -1, kTitle, true, 3, 150, &Tconfig::KG},
-        StartupCase{"SpeedBelowRange", 1, {1, 0, 0}, 1, kMapperTitle, false, 1, 250, &Tconfig::KG},
-        StartupCase{"SpeedAboveRange", 1, {1, 200, 0}, 1, kMapperTitle, false, 5, 50, &Tconfig::KG},
-        StartupCase{"Roland", 1, {1, 3, 1}, 1, kMapperTitle, false, 3, 150, &Tconfig::GS},
-        StartupCase{"UnknownVendor", 1, {1, 3, 7}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG}),
-    [](const testing::TestParamInfo<StartupCase>& info) { return std::string(info.param.name); });
 
 // ---- Output list ----------------------------------------------------------
 
@@ -169,7 +80,7 @@ TEST_F(SettingsDialogTest, PickingEntriesOpensThemAndTitlesTheMainWindow) {
     EXPECT_EQ(form1.windowTitle(), kTitle + " [MIDI MAPPER]");
     EXPECT_TRUE(service.open);
 
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(Count("send"), sendsAtStart) << "a pick does not send the drum kit again";
 }
 
@@ -181,7 +92,7 @@ TEST_F(SettingsDialogTest, FailedPickKeepsTheIndexAndTheTitle) {
 
     PickFromList(3);
 
-    EXPECT_EQ(prompts.messages, QStringList{kUnavailable});
+    EXPECT_EQ(prompts.shown, std::vector{RecordingPrompts::Note(kUnavailable)});
     EXPECT_EQ(values.MidiOutIndex, 3);
     EXPECT_EQ(config.MIDIPORT->currentIndex(), 3);
     EXPECT_EQ(form1.windowTitle(), titleBefore);
@@ -212,15 +123,14 @@ TEST_F(SettingsDialogTest, ArrowKeysAndWheelOnTheClosedListArePicks) {
 TEST_F(SettingsDialogTest, ClickOnTheTrackChangesTheIntervalAtOnce) {
     config.FormCreate();
     ShowDialog();
-    const QRect handle = SliderHandle();
+    const int y = PartCentre(config.FSPEED, QStyle::SC_SliderHandle).y();
 
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {},
-                      {config.FSPEED->width() - 4, handle.center().y()});
+    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {config.FSPEED->width() - 4, y});
     EXPECT_EQ(config.FSPEED->value(), 4);
     EXPECT_EQ(values.SpeedStep, 4);
     EXPECT_EQ(timer.Interval(), FadeIntervalForStep(4));
 
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {3, handle.center().y()});
+    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {3, y});
     EXPECT_EQ(values.SpeedStep, 3);
     EXPECT_EQ(timer.Interval(), 150);
 }
@@ -235,7 +145,7 @@ TEST_P(UntouchedSliderTest, HandlingWithoutMovingStoresTheStep) {
     ShowDialog();
     ASSERT_EQ(config.FSPEED->value(), 1);
     ASSERT_EQ(values.SpeedStep, 0);
-    const QPoint thumb = SliderHandle().center();
+    const QPoint thumb = PartCentre(config.FSPEED, QStyle::SC_SliderHandle);
 
     switch (GetParam()) {
         case 0:  // a click on the thumb
@@ -397,7 +307,8 @@ TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
     config.FSPEED->setFocus();
     QTest::keyClick(config.FSPEED, Qt::Key_Right);
 
-    EXPECT_EQ(prompts.failures, QStringList{QStringLiteral("タイマーを設定できません.")});
+    EXPECT_EQ(prompts.shown,
+              std::vector{RecordingPrompts::Failure(QStringLiteral("タイマーを設定できません."))});
     EXPECT_EQ(values.SpeedStep, 3) << "the rest of the handler is skipped";
     EXPECT_TRUE(config.isVisible());
 }
