@@ -19,6 +19,17 @@ namespace {
 const QString kTitle = QStringLiteral("Faderwell Standard");
 const QString kUnavailable = QStringLiteral("このデバイスは利用できません");
 
+/// A timer whose interval cannot be set once `failing`: the handler fails half-way.
+class FailingTimer final : public ManualTimer {
+public:
+    void SetInterval(int milliseconds) override {
+        if (failing)
+            throw Failure("タイマーを設定できません");
+        ManualTimer::SetInterval(milliseconds);
+    }
+    bool failing{false};
+};
+
 class SettingsDialogTest : public testing::Test {
 protected:
     SettingsDialogTest() {
@@ -52,7 +63,7 @@ protected:
     InMemoryMidiOutService service;
     ProcessValues values{1, 3, 0};  // what the main window leaves after loading nothing
     MidiOutPort port{service, values};
-    ManualTimer timer;
+    FailingTimer timer;
     Mixer mixer{port, timer, values};
     RecordingPrompts prompts;
     QWidget form1;
@@ -286,24 +297,9 @@ TEST_F(SettingsDialogTest, TabVisitsOnlyTheCheckedVendor) {
     EXPECT_EQ(values.Vendor, 2);
 }
 
-/// A timer whose interval cannot be set: the handler fails half-way.
-class FailingTimer final : public ManualTimer {
-public:
-    void SetInterval(int) override { throw Failure("タイマーを設定できません"); }
-};
-
-TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
-    InMemoryMidiOutService service;
-    ProcessValues values{1, 3, 0};
-    MidiOutPort port{service, values};
-    FailingTimer timer;
-    Mixer mixer{port, timer, values};
-    RecordingPrompts prompts;
-    QWidget form1;
-    Tconfig config{form1, mixer, port, values, prompts};
-    config.open();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&config));
-
+TEST_F(SettingsDialogTest, FailureInAHandlerIsReportedAndTheDialogStays) {
+    timer.failing = true;
+    ShowDialog();
     config.FSPEED->setFocus();
     QTest::keyClick(config.FSPEED, Qt::Key_Right);
 
