@@ -238,9 +238,12 @@ TEST_F(SettingsFile, KeyAddedToAFileWithoutItOnOpen) {
     EXPECT_EQ(Contents(path_), other + "\n[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n\n");
 }
 
-TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetIsUpdated) {
+TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetKeepsItsPermissions) {
     const fs::path target = root_ / "dotfiles" / "faderwell.reg";
     Store(target, kEmptyKey);
+    const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                          fs::perms::others_read;
+    fs::permissions(target, readable);
     fs::create_directories(path_.parent_path());
     fs::create_symlink(target, path_);
     ProcessValues values{2, 4, 1};
@@ -248,17 +251,7 @@ TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetIsUpdated) {
     EXPECT_TRUE(fs::is_symlink(path_));
     EXPECT_EQ(Contents(target),
               Settings("\"MIDI_OUT\"=hex:02\n\"SPEED\"=hex:04\n\"VENDOR\"=hex:01\n"));
-}
-
-TEST_F(SettingsFile, ExistingFileKeepsItsPermissions) {
-    Store(path_, kEmptyKey);
-    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                               fs::perms::others_read);
-    ProcessValues values{1, 3, 0};
-    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
-    EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                  fs::perms::others_read);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, readable);
 }
 
 struct PathCase {
