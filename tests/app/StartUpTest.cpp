@@ -30,7 +30,7 @@ struct StartCase {
     const char* entry;     // in the title's brackets; nullptr: the bare title
     int listed;            // the entry the settings dialog shows, -1 for none
     std::vector<Shown> shown;
-    int slider, interval;
+    int slider;  // the interval follows the step shown
     QRadioButton* const Tconfig::*vendor;
     friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -56,7 +56,7 @@ TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
     EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "reset") != 0, !c.devices.empty());
 
     EXPECT_EQ(Config().FSPEED->value(), c.slider);
-    EXPECT_EQ(Form1().Timer1.Interval(), c.interval);
+    EXPECT_EQ(Form1().Timer1.Interval(), FadeIntervalForStep(c.slider));
     EXPECT_FALSE(Form1().Timer1.Enabled());
     EXPECT_TRUE((Config().*c.vendor)->isChecked());
     // The stored vendor's kit goes out once, whether or not an output is open,
@@ -74,86 +74,34 @@ TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
 }
 
 const std::vector<std::string> kOne{"Test Synth"};
-const std::vector<std::string> kTwo{"Test Synth", "Module"};
+const std::vector<std::string> kTwo{"Test Synth", "Mod"};
+const std::vector<Shown> kGone{
+    RecordingPrompts::Note(QStringLiteral("このデバイスは利用できません"))};
+const std::vector<Shown> kBadSpeed{
+    RecordingPrompts::Failure(QStringLiteral("'SPEED' のデータ型が不正です."))};
+constexpr auto KG = &Tconfig::KG;
+constexpr auto GS = &Tconfig::GS;
+constexpr auto XG = &Tconfig::XG;
+constexpr const char* kMapper = "MIDI MAPPER";
+constexpr std::uint32_t kDword = regtype::kDword;
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, StartUpWith,
     testing::Values(
-        StartCase{"FirstRun", kOne, {}, {1, 3, 0}, "MIDI MAPPER", 1, {}, 3, 150, &Tconfig::KG},
-        StartCase{"NoDevices", {}, {}, {1, 3, 0}, nullptr, 1, {}, 3, 150, &Tconfig::KG},
-        StartCase{"StoredNone",
-                  kOne,
-                  {{"MIDI_OUT", 0}},
-                  {0, 3, 0},
-                  "(None)",
-                  0,
-                  {},
-                  3,
-                  150,
-                  &Tconfig::KG},
-        StartCase{"StoredDevice",
-                  kTwo,
-                  {{"MIDI_OUT", 3}, {"VENDOR", 2}},
-                  {3, 3, 2},
-                  "Module",
-                  3,
-                  {},
-                  3,
-                  150,
-                  &Tconfig::XG},
-        StartCase{"DeviceGone",
-                  kOne,
-                  {{"MIDI_OUT", 5}},
-                  {5, 3, 0},
-                  nullptr,
-                  -1,
-                  {RecordingPrompts::Note(QStringLiteral("このデバイスは利用できません"))},
-                  3,
-                  150,
-                  &Tconfig::KG},
-        StartCase{"SpeedBelowTheSlider",
-                  kOne,
-                  {{"SPEED", 0}},
-                  {1, 0, 0},
-                  "MIDI MAPPER",
-                  1,
-                  {},
-                  1,
-                  250,
-                  &Tconfig::KG},
-        StartCase{"SpeedAboveTheSlider",
-                  kOne,
-                  {{"SPEED", 200}},
-                  {1, 200, 0},
-                  "MIDI MAPPER",
-                  1,
-                  {},
-                  5,
-                  50,
-                  &Tconfig::KG},
-        StartCase{
-            "Roland", kOne, {{"VENDOR", 1}}, {1, 3, 1}, "MIDI MAPPER", 1, {}, 3, 150, &Tconfig::GS},
-        StartCase{"UnknownVendor",
-                  kOne,
-                  {{"VENDOR", 7}},
-                  {1, 3, 7},
-                  "MIDI MAPPER",
-                  1,
-                  {},
-                  3,
-                  150,
-                  &Tconfig::KG},
+        // clang-format off
+        StartCase{"FirstRun", kOne, {}, {1, 3, 0}, kMapper, 1, {}, 3, KG},
+        StartCase{"NoDevices", {}, {}, {1, 3, 0}, nullptr, 1, {}, 3, KG},
+        StartCase{"StoredNone", kOne, {{"MIDI_OUT", 0}}, {0, 3, 0}, "(None)", 0, {}, 3, KG},
+        StartCase{"Device", kTwo, {{"MIDI_OUT", 3}, {"VENDOR", 2}}, {3, 3, 2}, "Mod", 3, {}, 3, XG},
+        StartCase{"DeviceGone", kOne, {{"MIDI_OUT", 5}}, {5, 3, 0}, nullptr, -1, kGone, 3, KG},
+        StartCase{"SpeedBelow", kOne, {{"SPEED", 0}}, {1, 0, 0}, kMapper, 1, {}, 1, KG},
+        StartCase{"SpeedAbove", kOne, {{"SPEED", 200}}, {1, 200, 0}, kMapper, 1, {}, 5, KG},
+        StartCase{"Roland", kOne, {{"VENDOR", 1}}, {1, 3, 1}, kMapper, 1, {}, 3, GS},
+        StartCase{"UnknownVendor", kOne, {{"VENDOR", 7}}, {1, 3, 7}, kMapper, 1, {}, 3, KG},
         // What was read before the failure stays; what comes after keeps its default.
-        StartCase{"WrongType",
-                  kOne,
-                  {{"MIDI_OUT", 0}, {"SPEED", 4, regtype::kDword}, {"VENDOR", 2}},
-                  {0, 3, 0},
-                  "(None)",
-                  0,
-                  {RecordingPrompts::Failure(QStringLiteral("'SPEED' のデータ型が不正です."))},
-                  3,
-                  150,
-                  &Tconfig::KG}),
+        StartCase{"WrongType", kOne, {{"MIDI_OUT", 0}, {"SPEED", 4, kDword}, {"VENDOR", 2}},
+                  {0, 3, 0}, "(None)", 0, kBadSpeed, 3, KG}),
+    // clang-format on
     [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StartUp, TheMainLoopShowsTheWindowCentredWithTheFocusOnStart) {
