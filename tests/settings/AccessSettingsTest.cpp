@@ -135,18 +135,6 @@ TEST(LoadByte, ReplacesOnlyTheLowOrderByte) {
     EXPECT_EQ(values.MidiOutIndex, 0x1234);
 }
 
-TEST(Unopenable, LoadIsSilentAndSaveFailsAtMidiOut) {
-    InMemoryRegistry registry;
-    registry.values = {{"SPEED", Binary({5})}};
-    registry.failOpen = true;
-    ProcessValues values = Defaults();
-
-    EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
-    EXPECT_EQ(values, Defaults());
-    EXPECT_EQ(Access(registry, values, SettingsStore::kSave), "'MIDI_OUT' の設定に失敗しました");
-    EXPECT_EQ(registry.values, (Values{{"SPEED", Binary({5})}}));
-}
-
 TEST(Save, WritesLowOrderBytesAndLoadedOutOfRangeValuesUnchanged) {
     InMemoryRegistry registry;
     registry.values = {{"SPEED", Binary({200})}, {"OTHER", {regtype::kSz, {'x', 0}}}};
