@@ -168,6 +168,7 @@ struct UnusableCase {
     const char* label;
     Place place;
     std::string contents;  // what lies at the place
+    friend void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.label; }
 };
 
 class Unusable : public SettingsFile, public testing::WithParamInterface<UnusableCase> {};
