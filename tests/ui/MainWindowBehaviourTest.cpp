@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <functional>
 
 #include "MainWindowFixture.h"
 #include "ui/WindowWidgets.h"
@@ -12,19 +13,26 @@ namespace {
 
 using MainWindowBehaviour = MainWindowTest;
 
-TEST_F(MainWindowBehaviour, LineStepsOnAChannelFaderSendOneWordEach) {
+TEST_F(MainWindowBehaviour, ArrowsTroughAndKeysMoveAChannelFaderOneWordPerStep) {
     const QPoint upArrow = PartCentre(form.Vol5, QStyle::SC_ScrollBarSubLine);
-    for (int i = 0; i < 4; ++i) Click(form.Vol5, upArrow);
-    EXPECT_EQ(Take(), (std::vector<ShortMessage>{
-                          ChannelVolumeMessage(5, 0, 63), ChannelVolumeMessage(5, 0, 62),
-                          ChannelVolumeMessage(5, 0, 61), ChannelVolumeMessage(5, 0, 60)}));
-    EXPECT_EQ(form.LValue->text(), QStringLiteral("67"));
-    EXPECT_EQ(form.Vol5->value(), 60);
-
-    // A click in the trough also moves by one.
-    Click(form.Vol5, PartCentre(form.Vol5, QStyle::SC_ScrollBarAddPage));
-    EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(5, 0, 61)}));
-    EXPECT_EQ(form.LValue->text(), QStringLiteral("66"));
+    const QPoint lowerTrough = PartCentre(form.Vol5, QStyle::SC_ScrollBarAddPage);
+    const auto click = [&](QPoint at) { return [this, at] { Click(form.Vol5, at); }; };
+    const auto key = [&](Qt::Key k) { return [this, k] { QTest::keyClick(form.Vol5, k); }; };
+    const std::pair<std::function<void()>, int> steps[] = {
+        {click(upArrow), 63},       {click(upArrow), 62},   {click(lowerTrough), 63},
+        {key(Qt::Key_Home), 0},     {key(Qt::Key_Down), 1}, {key(Qt::Key_End), 127},
+        {key(Qt::Key_PageUp), 126}, {key(Qt::Key_Up), 125},
+    };
+    form.Vol5->setFocus();
+    for (const auto& [gesture, position] : steps) {
+        gesture();
+        EXPECT_EQ(Take(), Volumes(5, 5, position)) << position;
+        EXPECT_EQ(form.Vol5->value(), position);
+        EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
+    }
+    QTest::keyClick(form.Vol5, Qt::Key_End);
+    QTest::keyClick(form.Vol5, Qt::Key_End);  // already there: nothing
+    EXPECT_EQ(Take().size(), 1u);
 }
 
 TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
@@ -45,29 +53,6 @@ TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
     EXPECT_EQ(form.Vol5->value(), position);
     EXPECT_EQ(form.Model().Vol5.Position(), position);
     EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
-}
-
-TEST_F(MainWindowBehaviour, KeysMoveTheFocusedFaderToItsEndsAndByLines) {
-    form.Vol3->setFocus();
-    struct Case {
-        Qt::Key key;
-        int position;
-    };
-    const Case cases[] = {{Qt::Key_Home, 0},
-                          {Qt::Key_Down, 1},
-                          {Qt::Key_End, 127},
-                          {Qt::Key_PageUp, 126},
-                          {Qt::Key_Up, 125}};
-    for (const Case& c : cases) {
-        QTest::keyClick(form.Vol3, c.key);
-        EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(3, 0, c.position)}))
-            << c.position;
-        EXPECT_EQ(form.Vol3->value(), c.position);
-    }
-    QTest::keyClick(form.Vol3, Qt::Key_PageUp);
-    QTest::keyClick(form.Vol3, Qt::Key_End);
-    QTest::keyClick(form.Vol3, Qt::Key_End);  // already there: nothing
-    EXPECT_EQ(Take().size(), 2u);
 }
 
 TEST_F(MainWindowBehaviour, LinkBoxesAndPresetsDriveTheChannelsAndTheFadersFollow) {
