@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
 #include <functional>
@@ -96,10 +97,24 @@ inline QPoint PartCentre(QAbstractSlider* bar, QStyle::SubControl part) {
     return bar->style()->subControlRect(control, &option, part, bar).center();
 }
 
+/// Saves what the widget shows, one device pixel per pixel whatever the
+/// screen's scale, for a person to look at.
+inline bool SaveScreenshot(QWidget& widget, const QString& fileName) {
+    QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR));
+    QPixmap shot(widget.size());
+    shot.setDevicePixelRatio(1.0);
+    widget.render(&shot);
+    return shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR) + QLatin1Char('/') + fileName);
+}
+
 /// The frame both dialogs have: the title, a fixed client size, a title bar
-/// with the close button only, every control inside its parent, and the
-/// frame centred on the desktop at the first showing.
-inline void ExpectFixedCentredDialog(const QDialog& dialog, const QString& title, QSize client) {
+/// with the close button only, every control inside its parent, the frame
+/// centred on the desktop at the first showing and, once moved by the user,
+/// shown again where it was left. Saves a screenshot on the way.
+inline void ExpectFixedCentredDialog(QDialog& dialog, const QString& title, QSize client,
+                                     const QString& screenshot) {
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     EXPECT_EQ(dialog.windowTitle(), title);
     EXPECT_EQ(dialog.size(), client);
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -116,6 +131,14 @@ inline void ExpectFixedCentredDialog(const QDialog& dialog, const QString& title
     }
     const QRect desktop = dialog.screen()->availableGeometry();
     EXPECT_LE((dialog.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
+    SaveScreenshot(dialog, screenshot);
+
+    const QPoint moved = dialog.pos() + QPoint(-40, 30);
+    dialog.move(moved);
+    dialog.close();
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    EXPECT_EQ(dialog.pos(), moved);
 }
 
 /// One notch of the mouse wheel towards the user over the widget.
@@ -125,16 +148,6 @@ inline void WheelDown(QWidget& widget) {
                       {0, -QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(&widget, &wheel);
-}
-
-/// Saves what the widget shows, one device pixel per pixel whatever the
-/// screen's scale, for a person to look at.
-inline bool SaveScreenshot(QWidget& widget, const QString& fileName) {
-    QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR));
-    QPixmap shot(widget.size());
-    shot.setDevicePixelRatio(1.0);
-    widget.render(&shot);
-    return shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR) + QLatin1Char('/') + fileName);
 }
 
 }  // namespace faderwell::test
