@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "../midi/ChildProcess.h"
-#include "../ui/MainWindowDoubles.h"
+#include "UiDoubles.h"
 #include "app/Program.h"
 #include "core/Controls.h"
 #include "core/Messages.h"
@@ -409,9 +409,8 @@ TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {
     EXPECT_LE(run.longestAnswer, kLongestAnswer);
     EXPECT_EQ(entries, (std::vector<QString>{"(None)", "MIDI MAPPER"}));
     // "(None)" opens nothing and succeeds; the mapper has no MIDI system to open on.
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].kind, RecordingPrompts::Shown::Kind::Message);
-    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("このデバイスは利用できません"));
+    EXPECT_EQ(prompts.shown,
+              std::vector{RecordingPrompts::Note(QStringLiteral("このデバイスは利用できません"))});
     EXPECT_EQ(printed.Take(), "") << "the MIDI libraries spoke up";
     // Closing the dialog saved the last pick.
     EXPECT_EQ(registry.values.at("MIDI_OUT").bytes, std::vector<std::uint8_t>{1});
