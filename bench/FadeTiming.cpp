@@ -79,6 +79,16 @@ std::vector<ShortMessage> TickWords(const FadeExpectation& expected, int index) 
     return words;
 }
 
+void SummariseDeviations(FadeTiming& timing) {
+    if (timing.deviationsMs.empty())
+        return;
+    std::vector<double> magnitudes;
+    for (const double deviation : timing.deviationsMs) magnitudes.push_back(std::abs(deviation));
+    timing.medianDeviationMs = Median(timing.deviationsMs);
+    timing.p99AbsDeviationMs = Percentile(magnitudes, 0.99);
+    timing.maxAbsDeviationMs = *std::max_element(magnitudes.begin(), magnitudes.end());
+}
+
 struct Tick {
     std::uint64_t start{0};
     std::uint64_t end{0};
@@ -92,26 +102,31 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
     result.ticksExpected = expected.ticks;
     result.nominalTotalMs = double(expected.ticks) * expected.intervalMilliseconds;
 
-    // Everything before the first hi-hat should be the start marker, word for word.
+    // The start marker is what comes right before the first hi-hat; what
+    // came before it (the program's start-up, say) is not part of the fade.
     const auto marker = DrumKitSelect(expected.vendor);
-    std::vector<ShortMessage> lead;
-    std::optional<std::uint64_t> start;
+    std::vector<const WireEvent*> lead;
     std::vector<Tick> ticks;
     for (const WireEvent& event : events) {
         const auto word = WordOf(event.bytes);
         if (word == HiHatTick()) {
             ticks.push_back({event.microseconds, event.microseconds, {}});
         } else if (ticks.empty()) {
-            if (!start)
-                start = event.microseconds;
-            lead.push_back(word.value_or(0));
+            lead.push_back(&event);
             continue;
         }
         ticks.back().words.push_back(word.value_or(0));
         ticks.back().end = event.microseconds;
     }
-    result.startMarkerSeen =
-        lead.size() == marker.size() && std::equal(lead.begin(), lead.end(), marker.begin());
+    std::optional<std::uint64_t> start;
+    if (lead.size() >= marker.size()) {
+        const auto tail = lead.end() - std::ptrdiff_t(marker.size());
+        result.startMarkerSeen = std::equal(
+            tail, lead.end(), marker.begin(),
+            [](const WireEvent* event, ShortMessage word) { return WordOf(event->bytes) == word; });
+        if (result.startMarkerSeen)
+            start = (*tail)->microseconds;
+    }
     if (!result.startMarkerSeen)
         result.strayWords += static_cast<int>(lead.size());
 
@@ -130,21 +145,45 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
 
     if (!result.startMarkerSeen || ticks.empty())
         return result;
-    std::vector<double> deviations;
     std::uint64_t previous = *start;
     for (const Tick& tick : ticks) {
-        deviations.push_back(Milliseconds(previous, tick.start) - expected.intervalMilliseconds);
+        result.deviationsMs.push_back(Milliseconds(previous, tick.start) -
+                                      expected.intervalMilliseconds);
         previous = tick.start;
     }
-    std::vector<double> magnitudes;
-    for (const double deviation : deviations) magnitudes.push_back(std::abs(deviation));
-    result.medianDeviationMs = Median(deviations);
-    result.p99AbsDeviationMs = Percentile(magnitudes, 0.99);
-    result.maxAbsDeviationMs = *std::max_element(magnitudes.begin(), magnitudes.end());
+    SummariseDeviations(result);
     result.totalMs = Milliseconds(*start, ticks.back().start);
     result.totalDeviationPercent =
         100.0 * (result.totalMs - result.nominalTotalMs) / result.nominalTotalMs;
     return result;
+}
+
+FadeTiming CombineFades(const std::vector<FadeTiming>& fades) {
+    FadeTiming combined;
+    combined.fades = 0;
+    combined.startMarkerSeen = !fades.empty();
+    const FadeTiming* furthest = nullptr;
+    for (const FadeTiming& fade : fades) {
+        combined.fades += fade.fades;
+        combined.ticksExpected += fade.ticksExpected;
+        combined.ticksSeen += fade.ticksSeen;
+        combined.ticksComplete += fade.ticksComplete;
+        combined.strayWords += fade.strayWords;
+        combined.startMarkerSeen = combined.startMarkerSeen && fade.startMarkerSeen;
+        combined.maxTickSpreadMs = std::max(combined.maxTickSpreadMs, fade.maxTickSpreadMs);
+        combined.deviationsMs.insert(combined.deviationsMs.end(), fade.deviationsMs.begin(),
+                                     fade.deviationsMs.end());
+        if (furthest == nullptr ||
+            std::abs(fade.totalDeviationPercent) > std::abs(furthest->totalDeviationPercent))
+            furthest = &fade;
+    }
+    SummariseDeviations(combined);
+    if (furthest != nullptr) {
+        combined.totalMs = furthest->totalMs;
+        combined.nominalTotalMs = furthest->nominalTotalMs;
+        combined.totalDeviationPercent = furthest->totalDeviationPercent;
+    }
+    return combined;
 }
 
 }  // namespace faderwell::bench

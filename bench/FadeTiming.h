@@ -45,7 +45,7 @@ struct FadeTiming {
     int ticksExpected{0};
     int ticksSeen{0};      // hi-hat notes that arrived
     int ticksComplete{0};  // ticks whose seventeen words came whole and in order
-    int strayWords{0};     // words that belong to no tick and are not the start marker
+    int strayWords{0};     // words inside the fade that belong to no tick
     bool startMarkerSeen{false};
     // Deviation of each tick's interval from the nominal one, in milliseconds;
     // the first interval counts from the start marker.
@@ -58,6 +58,9 @@ struct FadeTiming {
     double totalDeviationPercent{0};
     // Longest time between a tick's first and last word.
     double maxTickSpreadMs{0};
+    // Every interval's deviation, in tick order.
+    std::vector<double> deviationsMs;
+    int fades{1};
 
     /// Every tick came, whole and in order, and nothing else did.
     bool WordsIntact() const {
@@ -67,8 +70,15 @@ struct FadeTiming {
 };
 
 /// Splits the recording into ticks at each hi-hat and measures them against
-/// `expected`. The timing figures need the start marker and at least one tick.
+/// `expected`. The start marker is the drum-kit selection right before the
+/// first tick; anything before the marker is not part of the fade. The timing figures need the
+/// start marker and at least one tick.
 FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectation& expected);
+
+/// Several fades of one kind as one set of figures: the tick and word counts
+/// add up, the interval deviations are pooled, and the whole-fade figures are
+/// those of the fade furthest from its nominal length.
+FadeTiming CombineFades(const std::vector<FadeTiming>& fades);
 
 /// Nearest-rank percentile (0 < fraction <= 1) of `values`; 0 when empty.
 double Percentile(std::vector<double> values, double fraction);

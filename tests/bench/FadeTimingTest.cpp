@@ -94,6 +94,7 @@ const Damage kDamages[] = {
      126, 59, 0, true},
     {"MarkerMissing", [](auto& e) { e.erase(e.begin(), e.begin() + 3); }, 127, 127, 0, false},
     {"MarkerOfAnotherVendor", [](auto& e) { e[0].bytes[2] = 61; }, 127, 127, 3, false},
+    {"MarkerCutShort", [](auto& e) { e.erase(e.begin() + 1); }, 127, 127, 2, false},
     {"TickAfterTheEnd",
      [](auto& e) {
          auto extra = std::vector<WireEvent>(e.end() - 17, e.end());
@@ -104,6 +105,18 @@ const Damage kDamages[] = {
 
 INSTANTIATE_TEST_SUITE_P(Words, DamagedFade, testing::ValuesIn(kDamages),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FadeTiming, WhatCameBeforeTheStartMarkerIsNotPartOfTheFade) {
+    const FadeExpectation fade;
+    auto events = Recording(fade);
+    // Start-up sends the drum-kit selection too, long before the fade.
+    const std::vector<WireEvent> startUp(events.begin(), events.begin() + 3);
+    for (auto& event : events) event.microseconds += 500'000;
+    events.insert(events.begin(), startUp.begin(), startUp.end());
+    const FadeTiming timing = AnalyseFade(events, fade);
+    EXPECT_TRUE(timing.WordsIntact());
+    EXPECT_DOUBLE_EQ(timing.totalMs, 6350);
+}
 
 TEST(FadeTiming, OneLateTickShowsInItsIntervalAndTheNextButNotInTheTotal) {
     const FadeExpectation fade;
@@ -151,6 +164,28 @@ TEST(FadeTiming, ASplitTickIsMeasuredFromFirstToLastWord) {
     EXPECT_TRUE(timing.WordsIntact());
     EXPECT_DOUBLE_EQ(timing.maxTickSpreadMs, 0.667);
     EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 0);
+}
+
+TEST(FadeTiming, SeveralFadesPoolTheirIntervalsAndKeepTheWorstLength) {
+    const FadeExpectation fade;
+    const FadeTiming onTime = AnalyseFade(Recording(fade), fade);
+    const FadeTiming slow = AnalyseFade(Recording(fade, [](int tick) { return tick * 100; }), fade);
+    auto broken = Recording(fade, [](int tick) { return tick == 100 ? 4000 : 0; });
+    broken.erase(broken.begin() + std::ptrdiff_t(At(7, 2)));
+    const FadeTiming late = AnalyseFade(broken, fade);
+
+    const FadeTiming all = CombineFades({onTime, slow, late});
+    EXPECT_EQ(all.fades, 3);
+    EXPECT_EQ(all.ticksExpected, 381);
+    EXPECT_EQ(all.ticksComplete, 380);
+    EXPECT_FALSE(all.WordsIntact());
+    EXPECT_EQ(all.deviationsMs.size(), 381u);
+    // 127 intervals 0.1 ms long, two 4 ms off, the rest on time.
+    EXPECT_DOUBLE_EQ(all.medianDeviationMs, 0);
+    EXPECT_DOUBLE_EQ(all.maxAbsDeviationMs, 4);
+    EXPECT_NEAR(all.p99AbsDeviationMs, 0.1, 1e-9);
+    EXPECT_NEAR(all.totalDeviationPercent, slow.totalDeviationPercent, 1e-12);
+    EXPECT_TRUE(CombineFades({onTime, onTime}).WordsIntact());
 }
 
 TEST(Recording, ReadsTimesAndBytes) {
