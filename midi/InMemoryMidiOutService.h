@@ -17,6 +17,7 @@ public:
 
     std::vector<std::string> devices;  // names, in device order
     std::set<unsigned> failingOpens;   // device numbers (or kMapper) whose open fails
+    unsigned openErrorCode{kOpenError};  // what a failing open returns
 
     std::vector<std::string> calls;  // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
     std::vector<ShortMessage> delivered;  // words that reached an open output
@@ -37,7 +38,7 @@ public:
     }
     unsigned OpenDevice(unsigned device) override {
         calls.push_back("open " + std::to_string(device));
-        if (device >= devices.size()) return kOpenError;
+        if (device >= devices.size()) return openErrorCode;
         return Open(device);
     }
     void Send(ShortMessage word) override {
@@ -52,7 +53,7 @@ public:
 
 private:
     unsigned Open(unsigned device) {
-        if (failingOpens.count(device) != 0) return kOpenError;
+        if (failingOpens.count(device) != 0) return openErrorCode;
         opened.push_back(device);
         open = true;
         return 0;

@@ -7,6 +7,7 @@ FADERWELL_RUN_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   librtmidi-dev libjack-jackd2-dev libasound2-dev
   fonts-ipafont-gothic
+  qt6-wayland
 )
 
 # What the tests add: GoogleTest, Google Benchmark (the bench tools get a

@@ -18,9 +18,9 @@ QFont WindowFont(int pixelHeight, bool bold) {
 
 void InstallFontSubstitutes() {
     // IPAPGothic shares the metrics of the proportional Gothic the layout was made with.
-    QFont::insertSubstitutions(kWindowFamily, {QStringLiteral("IPAPGothic"),
-                                               QStringLiteral("MS PGothic"),
-                                               QStringLiteral("Noto Sans CJK JP")});
+    QFont::insertSubstitutions(kWindowFamily,
+                               {QStringLiteral("IPAPGothic"), QStringLiteral("MS PGothic"),
+                                QStringLiteral("Noto Sans CJK JP")});
 }
 
 }  // namespace faderwell

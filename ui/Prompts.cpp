@@ -10,7 +10,9 @@
 namespace faderwell {
 
 namespace {
-QString Title() { return QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()); }
+QString Title() {
+    return QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
+}
 }  // namespace
 
 void QtPrompts::FailureReport(const QString& text) {
@@ -24,7 +26,8 @@ void QtPrompts::Message(const QString& text) {
 }
 
 void ReportFailure(Prompts& prompts, const std::exception& failure) {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
     prompts.FailureReport(QString::fromStdString(FailureReportText(failure.what())));
 }
 

@@ -1,0 +1,33 @@
+// Faderwell Standard: a desktop mixer for the sixteen channels of a MIDI instrument.
+
+#include <QApplication>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/Display.h"
+#include "app/Program.h"
+#include "app/TerminationSignals.h"
+#include "midi/PlatformMidiOutService.h"
+#include "settings/PlatformRegistry.h"
+#include "ui/PageOpener.h"
+#include "ui/Prompts.h"
+
+int main(int argc, char* argv[]) {
+    using namespace faderwell;
+    if (!HasGraphicalDisplay([](const char* name) { return std::getenv(name); })) {
+        std::cerr << kNoDisplayMessage << '\n';
+        return kNoDisplayExitCode;
+    }
+
+    QApplication application(argc, argv);
+    const auto midi = MakePlatformMidiOutService();
+    const auto registry = MakePlatformRegistry();
+    QtPrompts prompts;
+    DesktopPageOpener opener;
+
+    Program program(Platform{*midi, *registry, prompts, opener});
+    // The session or a service manager ending the program: leave at once.
+    const TerminationSignals termination([&program] { program.EndSession(); });
+    program.Start();
+    return program.Run();
+}

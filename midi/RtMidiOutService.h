@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/MidiOutService.h"
+#include "midi/SoundingNotes.h"
+
+namespace faderwell {
+
+/// The MIDI service on Linux (and other platforms RtMidi serves): the
+/// writable ports of the ALSA sequencer, then the MIDI inputs of a running
+/// JACK server, in one device list. The mapper is a port of the program's
+/// own, named after the application title, that synthesizers connect to.
+/// A MIDI system that is missing counts as having no devices, and nothing
+/// of it is ever printed.
+class RtMidiOutService final : public MidiOutService {
+public:
+    RtMidiOutService();
+    ~RtMidiOutService() override;
+    RtMidiOutService(const RtMidiOutService&) = delete;
+    RtMidiOutService& operator=(const RtMidiOutService&) = delete;
+
+    /// Takes a snapshot of the devices present now; device numbers refer to it.
+    unsigned DeviceCount() override;
+    std::string DeviceName(unsigned device) override;
+    /// ALSA first; JACK when there is no ALSA sequencer.
+    unsigned OpenMapper() override;
+    /// Finds the snapshot's device again by name; fails if it has gone.
+    unsigned OpenDevice(unsigned device) override;
+    void Send(ShortMessage word) override;
+    /// Note Off for the notes left sounding, then Sustain off and All Notes
+    /// Off on every channel.
+    void Reset() override;
+    void Close() override;
+
+    enum class Backend { kAlsa, kJack };
+    struct Output;  // an open output and what keeps it safe to send to
+
+private:
+    struct Device {
+        Backend backend{Backend::kAlsa};
+        std::string name;
+    };
+
+    void SendNow(ShortMessage word);
+
+    std::vector<Device> devices_;
+    std::unique_ptr<Output> output_;
+    SoundingNotes notes_;
+};
+
+}  // namespace faderwell

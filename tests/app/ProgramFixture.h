@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
+
+#include "MainWindowDoubles.h"
+#include "app/Program.h"
+#include "midi/InMemoryMidiOutService.h"
+#include "settings/InMemoryRegistry.h"
+#include "ui/Sub1.h"
+#include "ui/about.h"
+
+namespace faderwell::test {
+
+/// The whole program over in-memory MIDI and settings and recording message boxes.
+class ProgramTest : public testing::Test {
+protected:
+    InMemoryMidiOutService midi;
+    InMemoryRegistry registry;
+    RecordingPrompts prompts;
+    RecordingPageOpener opener;
+    std::unique_ptr<Program> program;
+
+    void SetUp() override { midi.devices = {"Test Synth"}; }
+
+    void Store(const char* name, std::uint8_t byte, std::uint32_t type = regtype::kBinary) {
+        registry.values[name] = InMemoryRegistry::Value{type, {byte}};
+    }
+
+    void Start() {
+        program = std::make_unique<Program>(Platform{midi, registry, prompts, opener});
+        prompts.mainWindowVisible = [this] {
+            return program->Refs().Form1 != nullptr && program->Refs().Form1->isVisible();
+        };
+        program->Start();
+    }
+
+    TForm1& Form1() { return *program->Refs().Form1; }
+    Tconfig& Config() { return *program->Refs().config; }
+    Tversioninfo& About() { return *program->Refs().versioninfo; }
+
+    static std::vector<ShortMessage> Kit(int vendor) {
+        const auto words = DrumKitSelect(vendor);
+        return {words.begin(), words.end()};
+    }
+};
+
+}  // namespace faderwell::test

@@ -1,0 +1,202 @@
+// End to end against a real JACK server (dummy driver, a server name of the
+// test run's own): words leave the process and reach another JACK client,
+// exactly and in order, and a device or server that goes away takes nothing
+// without crashing or blocking the sender.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../core/Doubles.h"
+#include "ChildProcess.h"
+#include "core/Mixer.h"
+#include "midi/MidiOutPort.h"
+#include "midi/RtMidiOutService.h"
+
+namespace faderwell::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kMapperIndex = 1;
+constexpr int kFirstDeviceIndex = 2;
+// More words than the JACK output's ring buffer holds, so a sender that
+// waited for a server that no longer drains it would hang here.
+constexpr int kFloodWords = 5000;
+
+/// "Bn <rest>": a Control Change on channel n + 1, as the receiver prints it.
+std::string ChannelLine(int channel, const char* rest) {
+    char status[4];
+    std::snprintf(status, sizeof status, "B%X ", channel);
+    return status + std::string(rest);
+}
+
+/// The receiving client, started and ready to take messages.
+class Receiver {
+public:
+    explicit Receiver(const std::string& client) : process_({FADERWELL_RECEIVER, client}) {
+        ready_ = process_.ReadLine(10s) == std::optional<std::string>("ready");
+    }
+    bool Ready() const { return ready_; }
+    /// The next `count` messages, as lines of hexadecimal bytes.
+    std::vector<std::string> Take(std::size_t count) {
+        std::vector<std::string> lines;
+        while (lines.size() < count) {
+            auto line = process_.ReadLine(5s);
+            if (!line)
+                break;
+            lines.push_back(*line);
+        }
+        return lines;
+    }
+    /// A message beyond those taken, if one comes soon.
+    std::optional<std::string> Extra() { return process_.ReadLine(300ms); }
+    std::optional<int> Quit() { return process_.CloseInputAndWait(5s); }
+
+private:
+    ChildProcess process_;
+    bool ready_{false};
+};
+
+/// Sends the flood and the exit command's reset and close; returns how long it took.
+std::chrono::milliseconds FloodAndClose(MidiOutPort& port) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kFloodWords; ++i) {
+        port.SendShortMessage(ChannelVolumeMessage(1 + i % midi::kChannelCount, 7, i % 128));
+    }
+    port.SendShortMessage(HiHatTick());
+    port.ResetAndClose();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+class JackDevice : public testing::Test {
+protected:
+    RtMidiOutService service;
+    ProcessValues values{1, 3, kVendorRoland};
+    MidiOutPort port{service, values};
+    ManualTimer timer;
+};
+
+TEST_F(JackDevice, ReceiverGetsExactlyTheBytesSentInOrder) {
+    Receiver receiver("fw_receiver");
+    ASSERT_TRUE(receiver.Ready());
+
+    port.BuildOutputList();
+    // The dummy driver has no MIDI ports: the receiver is the only device.
+    ASSERT_EQ(port.Entries(),
+              (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_receiver:in"}));
+    ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0);
+    EXPECT_EQ(port.Caption(), "Faderwell Standard [fw_receiver:in]");
+
+    Mixer mixer(port, timer, values);
+    mixer.SendDrumKitSelect();
+    for (int step = 0; step < 7; ++step) mixer.CC.StepUp();  // controller 7
+    mixer.MVol.SetPosition(27);  // every channel is linked: sixteen Control Changes
+    port.SendShortMessage(HiHatTick());
+    port.ResetAndClose();
+
+    // Roland's drum kit: Bank Select 61/2, Program Change 0 (two bytes).
+    std::vector<std::string> expected{"B9 00 3D", "B9 20 02", "C9 00"};
+    for (int channel = 0; channel < midi::kChannelCount; ++channel) {
+        expected.push_back(ChannelLine(channel, "07 64"));  // value 100
+    }
+    expected.push_back("99 2A 64");
+    expected.push_back("89 2A 00");  // the reset ends the hi-hat, then silences every channel
+    for (int channel = 0; channel < midi::kChannelCount; ++channel) {
+        expected.push_back(ChannelLine(channel, "40 00"));
+        expected.push_back(ChannelLine(channel, "7B 00"));
+    }
+    EXPECT_EQ(receiver.Take(expected.size()), expected);
+    EXPECT_EQ(receiver.Extra(), std::nullopt);
+    EXPECT_EQ(receiver.Quit(), 0);
+}
+
+TEST_F(JackDevice, MapperIsAPortOfOurOwnThatSynthsConnectTo) {
+    Receiver receiver("fw_synth");
+    ASSERT_TRUE(receiver.Ready());
+    port.BuildOutputList();
+    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    EXPECT_EQ(port.Caption(), "Faderwell Standard [MIDI MAPPER]");
+
+    ChildProcess connect({"jack_connect", "Faderwell Standard:Faderwell Standard", "fw_synth:in"});
+    ASSERT_EQ(connect.CloseInputAndWait(10s), 0);
+    port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
+    EXPECT_EQ(receiver.Take(1), std::vector<std::string>{"B2 07 64"});
+    port.ResetAndClose();
+    EXPECT_EQ(receiver.Take(2), (std::vector<std::string>{"B0 40 00", "B0 7B 00"}));
+}
+
+TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
+    auto receiver = std::make_unique<Receiver>("fw_leaving");
+    ASSERT_TRUE(receiver->Ready());
+    port.BuildOutputList();
+    ASSERT_EQ(port.Entries().size(), 3u);
+    ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0);
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    ASSERT_EQ(receiver->Quit(), 0);
+    receiver.reset();
+
+    EXPECT_LT(FloodAndClose(port), 5s);
+    // Device numbers refer to the list as it was built: the device that went
+    // away cannot be opened again, and nothing else is opened in its place.
+    EXPECT_NE(port.Pick(kFirstDeviceIndex), 0);
+    port.SendShortMessage(HiHatTick());
+    port.ResetAndClose();
+}
+
+/// A JACK server of the test's own, under the name in JACK_DEFAULT_SERVER.
+class OwnJackServer {
+public:
+    ~OwnJackServer() { Stop(); }
+    /// jack_wait gives up when it knocks while the server is still setting
+    /// up; it knocks again a few times.
+    bool Up() {
+        for (int attempt = 0; attempt < 5 && jackd_.Started(); ++attempt) {
+            ChildProcess wait({"jack_wait", "-w", "-t", "10"});
+            if (wait.CloseInputAndWait(15s) == 0)
+                return true;
+            std::this_thread::sleep_for(500ms);
+        }
+        return false;
+    }
+    /// A stopped server tells its clients, as a crashed one does by its
+    /// sockets closing; unlike a killed one, it leaves nothing behind.
+    void Stop() { jackd_.Terminate(10s); }
+
+private:
+    ChildProcess jackd_{
+        {"jackd", "--no-realtime", "-p", "32", "-d", "dummy", "-r", "48000", "-p", "256"}};
+};
+
+// Runs with a server of its own, which it stops while the port is open.
+TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
+    ASSERT_NE(std::getenv("JACK_DEFAULT_SERVER"), nullptr);
+    OwnJackServer server;
+    ASSERT_TRUE(server.Up());
+
+    RtMidiOutService service;
+    ProcessValues values{1, 3, 0};
+    MidiOutPort port(service, values);
+    port.BuildOutputList();
+    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    port.SendShortMessage(HiHatTick());
+
+    server.Stop();
+    port.SendShortMessage(HiHatTick());
+    // The clients learn of the server's end within milliseconds; a fade
+    // sends a few dozen words in that time, the flood thousands.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_LT(FloodAndClose(port), 5s);
+    // With the server gone there is no MIDI service left to open.
+    EXPECT_NE(port.Pick(kMapperIndex), 0);
+}
+
+}  // namespace
+}  // namespace faderwell::test

@@ -1,0 +1,176 @@
+// The output port's own logic against the in-memory MIDI service: the list,
+// opening by list index with its result byte, the caption, and where words
+// go after a failed open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/Messages.h"
+#include "midi/InMemoryMidiOutService.h"
+#include "midi/MidiOutPort.h"
+
+namespace faderwell::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+using Service = InMemoryMidiOutService;
+
+class MidiOutPortTest : public testing::Test {
+protected:
+    void WithDevices(std::vector<std::string> names) {
+        service.devices = std::move(names);
+        port.BuildOutputList();
+        service.calls.clear();
+    }
+
+    Service service;
+    ProcessValues values{1, 3, 0};
+    MidiOutPort port{service, values};
+};
+
+TEST_F(MidiOutPortTest, ListIsNoneMapperThenEveryDeviceInDeviceOrder) {
+    service.devices = {"Synth B", "Synth A", "Synth B"};  // unsorted, duplicates kept
+    port.BuildOutputList();
+    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER", "Synth B", "Synth A", "Synth B"}));
+    EXPECT_EQ(service.calls, (Calls{"count", "name 0", "name 1", "name 2"}));
+    EXPECT_EQ(port.DeviceCount(), 3u);
+}
+
+TEST_F(MidiOutPortTest, WithoutDevicesTheListHoldsOnlyNoneAndMapper) {
+    port.BuildOutputList();
+    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER"}));
+    EXPECT_EQ(port.DeviceCount(), 0u);
+}
+
+TEST_F(MidiOutPortTest, DeviceCountIsKeptInEightBits) {
+    for (int device = 0; device < 257; ++device) {
+        service.devices.push_back("Port " + std::to_string(device));
+    }
+    port.BuildOutputList();
+    EXPECT_EQ(port.DeviceCount(), 1u);
+    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER", "Port 0"}));
+}
+
+struct OpenCase {
+    const char* name;
+    int index;
+    std::set<unsigned> failing;
+    std::uint8_t result;
+    Calls calls;  // after the reset and close every open begins with
+    friend void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class OpenByIndex : public MidiOutPortTest, public testing::WithParamInterface<OpenCase> {};
+
+TEST_P(OpenByIndex, ResetsAndClosesThenOpensWhatTheIndexStandsFor) {
+    const OpenCase& c = GetParam();
+    service.failingOpens = c.failing;
+    WithDevices({"Synth A", "Synth B"});
+    EXPECT_EQ(port.Pick(c.index), c.result);
+    Calls expected{"reset", "close"};
+    expected.insert(expected.end(), c.calls.begin(), c.calls.end());
+    EXPECT_EQ(service.calls, expected);
+    EXPECT_EQ(values.MidiOutIndex, c.index);  // kept even when the open fails
+    EXPECT_EQ(service.open, c.result == 0 && c.index != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Indices, OpenByIndex,
+    testing::Values(OpenCase{"None", 0, {}, 0, {}}, OpenCase{"Mapper", 1, {}, 0, {"open mapper"}},
+                    OpenCase{"FirstDevice", 2, {}, 0, {"open 0"}},
+                    OpenCase{"SecondDevice", 3, {}, 0, {"open 1"}},
+                    OpenCase{"BeyondTheList", 5, {}, Service::kOpenError, {"open 3"}},
+                    OpenCase{"LastStoredIndex", 255, {}, Service::kOpenError, {"open 253"}},
+                    OpenCase{"Negative", -1, {}, 1, {}},
+                    OpenCase{
+                        "MapperFails", 1, {Service::kMapper}, Service::kOpenError, {"open mapper"}},
+                    OpenCase{"DeviceFails", 3, {1}, Service::kOpenError, {"open 1"}}),
+    [](const testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
+
+struct ResultCase {
+    unsigned code;
+    std::uint8_t result;
+    friend void PrintTo(const ResultCase& c, std::ostream* os) { *os << "code " << c.code; }
+};
+
+class ResultByte : public MidiOutPortTest, public testing::WithParamInterface<ResultCase> {};
+
+TEST_P(ResultByte, IsTheLowByteOfTheCodeAndNeverZeroForAFailure) {
+    service.openErrorCode = GetParam().code;
+    service.failingOpens = {Service::kMapper};
+    WithDevices({"Synth A"});
+    EXPECT_EQ(port.Pick(1), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ResultByte,
+                         testing::Values(ResultCase{2, 2}, ResultCase{0x1F4, 0xF4},
+                                         ResultCase{0x100, 1}, ResultCase{0xFFFFFF00, 1}));
+
+TEST_F(MidiOutPortTest, EveryOpenIncludingTheFirstBeginsWithResetAndClose) {
+    WithDevices({"Synth A"});
+    values.MidiOutIndex = 1;
+    port.OpenMidiPort();  // the first open: nothing is open yet
+    port.Pick(2);
+    port.Pick(2);  // the same entry again is closed and opened anew
+    port.Pick(0);
+    EXPECT_EQ(service.calls, (Calls{"reset", "close", "open mapper", "reset", "close", "open 0",
+                                    "reset", "close", "open 0", "reset", "close"}));
+}
+
+TEST_F(MidiOutPortTest, WordsGoOneCallEachInOrderToTheOpenOutput) {
+    WithDevices({"Synth A"});
+    ASSERT_EQ(port.Pick(2), 0);
+    const auto kit = DrumKitSelect(kVendorYamaha);
+    for (const ShortMessage word : kit) port.SendShortMessage(word);
+    port.SendShortMessage(HiHatTick());
+    EXPECT_EQ(service.delivered, (std::vector<ShortMessage>{kit[0], kit[1], kit[2], HiHatTick()}));
+    EXPECT_EQ(std::count(service.calls.begin(), service.calls.end(), "send"), 4);
+}
+
+TEST_F(MidiOutPortTest, AfterAFailedOpenThePreviousOutputIsClosedAndWordsGoNowhere) {
+    service.failingOpens = {1};
+    WithDevices({"Synth A", "Synth B"});
+    ASSERT_EQ(port.Pick(2), 0);
+    port.SendShortMessage(HiHatTick());
+    ASSERT_NE(port.Pick(3), 0);
+    port.SendShortMessage(ChannelVolumeMessage(1, 7, 27));
+    port.SendShortMessage(HiHatTick());
+    EXPECT_EQ(service.delivered, std::vector<ShortMessage>{HiHatTick()});
+    EXPECT_FALSE(service.open);
+    EXPECT_EQ(service.opened, std::vector<unsigned>{0});
+}
+
+TEST_F(MidiOutPortTest, ExitResetsThenCloses) {
+    WithDevices({"Synth A"});
+    port.Pick(1);
+    service.calls.clear();
+    port.ResetAndClose();
+    EXPECT_EQ(service.calls, (Calls{"reset", "close"}));
+    EXPECT_FALSE(service.open);
+}
+
+struct CaptionCase {
+    int index;
+    const char* caption;
+    friend void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.caption; }
+};
+
+class Caption : public MidiOutPortTest, public testing::WithParamInterface<CaptionCase> {};
+
+TEST_P(Caption, IsTheTitleWithTheChosenEntryInBrackets) {
+    WithDevices({"Synth A", "USB MIDI Interface 1"});
+    ASSERT_EQ(port.Pick(GetParam().index), 0);
+    EXPECT_EQ(port.Caption(), GetParam().caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, Caption,
+                         testing::Values(CaptionCase{0, "Faderwell Standard [(None)]"},
+                                         CaptionCase{1, "Faderwell Standard [MIDI MAPPER]"},
+                                         CaptionCase{3,
+                                                     "Faderwell Standard [USB MIDI Interface 1]"}));
+
+}  // namespace
+}  // namespace faderwell::test

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QTest>
+#include <vector>
+
+#include "UiDoubles.h"
+#include "ui/about.h"
+
+namespace faderwell::test {
+namespace {
+
+class AboutDialogTest : public testing::Test {
+protected:
+    AboutDialogTest() {
+        opener.dialog = &about;
+        about.FormCreate();
+    }
+
+    /// Shows the dialog modally, as the menu does, without blocking the test.
+    void ShowDialog() {
+        about.open();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    }
+
+    RecordingPageOpener opener;
+    Tversioninfo about{opener};
+};
+
+TEST_F(AboutDialogTest, VersionTextEndsAtItsRightEdge) {
+    EXPECT_EQ(about.verinfo->text(), QStringLiteral("Version 1.02 [2000-08-31]"));
+    EXPECT_EQ(about.verinfo->x() + about.verinfo->width(), 260);
+    EXPECT_GE(about.verinfo->width(), about.verinfo->sizeHint().width()) << "text not cut";
+    EXPECT_EQ(about.Label1->text(), QStringLiteral("Faderwell Standard"));
+    EXPECT_TRUE(about.Label1->font().bold());
+}
+
+TEST_F(AboutDialogTest, AddressLineShowsThePageThatIsOpened) {
+    EXPECT_EQ(about.Label4->text(), "URL=" + Tversioninfo::MakerPage().toString());
+    // Looks like its neighbours: no link underline, no hand pointer.
+    EXPECT_FALSE(about.Label4->font().underline());
+    EXPECT_EQ(about.Label4->cursor().shape(), about.Label3->cursor().shape());
+}
+
+// How WWW is pressed; each way gives Cancel and opens the page while the
+// dialog is still on screen.
+struct WwwPress {
+    const char* name;
+    void (*press)(Tversioninfo&);
+};
+
+void PrintTo(const WwwPress& press, std::ostream* os) {
+    *os << press.name;
+}
+
+class WwwPressTest : public AboutDialogTest, public testing::WithParamInterface<WwwPress> {};
+
+TEST_P(WwwPressTest, OpensThePageThenCloses) {
+    ShowDialog();
+    GetParam().press(about);
+
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Rejected);
+    ASSERT_EQ(opener.pages.size(), 1);
+    EXPECT_EQ(opener.pages.front(), Tversioninfo::MakerPage());
+    EXPECT_TRUE(opener.shownWhenOpened.front());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    About, WwwPressTest,
+    testing::Values(
+        WwwPress{"Mouse", [](Tversioninfo& d) { QTest::mouseClick(d.WWW, Qt::LeftButton); }},
+        WwwPress{"Escape", [](Tversioninfo& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        WwwPress{"EscapeOnOk", [](Tversioninfo& d) { QTest::keyClick(d.OKBtn, Qt::Key_Escape); }},
+        WwwPress{"EnterOnWww",
+                 [](Tversioninfo& d) {
+                     QTest::keyClick(&d, Qt::Key_Tab);
+                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                 }},
+        WwwPress{"SpaceOnWww",
+                 [](Tversioninfo& d) {
+                     d.WWW->setFocus();
+                     QTest::keyClick(d.WWW, Qt::Key_Space);
+                 }}),
+    [](const testing::TestParamInfo<WwwPress>& info) { return std::string(info.param.name); });
+
+TEST_F(AboutDialogTest, EnterAndOkCloseWithOkAndOpenNothing) {
+    ShowDialog();
+    EXPECT_EQ(QApplication::focusWidget(), about.OKBtn);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+
+    ShowDialog();
+    QTest::mouseClick(about.OKBtn, Qt::LeftButton);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+    EXPECT_TRUE(opener.pages.isEmpty());
+}
+
+TEST_F(AboutDialogTest, CloseButtonOpensNothing) {
+    ShowDialog();
+    about.close();  // what the title bar's close button asks for
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Rejected);
+    EXPECT_TRUE(opener.pages.isEmpty());
+}
+
+TEST_F(AboutDialogTest, ClickOnTheAddressOpensThePageAndStaysOpen) {
+    ShowDialog();
+    QTest::mouseClick(about.Label4, Qt::LeftButton);
+    QTest::mouseClick(about.Label4, Qt::LeftButton);
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(opener.pages, (QList<QUrl>{Tversioninfo::MakerPage(), Tversioninfo::MakerPage()}));
+
+    // A press that ends off the line, or another button, is no click; nor are the other lines.
+    QTest::mousePress(about.Label4, Qt::LeftButton);
+    QTest::mouseRelease(about.Label4, Qt::LeftButton, {}, {-5, -5});
+    QTest::mouseClick(about.Label4, Qt::RightButton);
+    QTest::mouseClick(about.Label3, Qt::LeftButton);
+    EXPECT_EQ(opener.pages.size(), 2);
+}
+
+TEST_F(AboutDialogTest, FocusOnWwwIsKeptForTheNextShowing) {
+    ShowDialog();
+    QTest::mouseClick(about.WWW, Qt::LeftButton);
+    ASSERT_FALSE(about.isVisible());
+
+    ShowDialog();
+    EXPECT_EQ(QApplication::focusWidget(), about.WWW);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_EQ(about.result(), QDialog::Rejected);
+    EXPECT_EQ(opener.pages.size(), 2) << "Enter acted as WWW";
+}
+
+TEST_F(AboutDialogTest, FixedFrameCentredFirstThenWhereItWas) {
+    ShowDialog();
+    ExpectFixedCentredDialog(about, QStringLiteral("バージョン情報"), {271, 107});
+    SaveScreenshot(about, QStringLiteral("about-dialog.png"));
+
+    const QPoint moved = about.pos() + QPoint(25, -15);
+    about.move(moved);
+    QTest::mouseClick(about.OKBtn, Qt::LeftButton);
+    ShowDialog();
+    EXPECT_EQ(about.pos(), moved);
+}
+
+TEST(ConnectorPictureTest, WhiteDiscWithBlackPinsAndKeyOnClear) {
+    const QImage picture = ConnectorPicture().toImage();
+    ASSERT_EQ(picture.size(), QSize(32, 32));
+    const auto at = [&](int x, int y) { return picture.pixelColor(x, y); };
+
+    for (const QPoint corner : {QPoint(0, 0), QPoint(31, 0), QPoint(0, 31), QPoint(31, 31)}) {
+        EXPECT_EQ(at(corner.x(), corner.y()).alpha(), 0) << "clear outside the disc";
+    }
+    EXPECT_EQ(at(16, 20), QColor(Qt::white)) << "the face between pins and key";
+    EXPECT_EQ(at(3, 24), QColor(Qt::white));
+    EXPECT_EQ(at(16, 27), QColor(Qt::black)) << "key notch at the bottom centre";
+    EXPECT_EQ(at(15, 4), QColor(Qt::black)) << "pin at the top centre";
+    EXPECT_EQ(at(16, 4), QColor(Qt::black));
+
+    // Five separate pins above the key notch.
+    const QColor black(Qt::black);
+    std::vector<bool> seen(32 * 32, false);
+    int blobs = 0;
+    for (int y = 0; y < 22; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            if (seen[y * 32 + x] || at(x, y) != black)
+                continue;
+            ++blobs;
+            std::vector<QPoint> todo{{x, y}};
+            while (!todo.empty()) {
+                const QPoint p = todo.back();
+                todo.pop_back();
+                if (p.x() < 0 || p.y() < 0 || p.x() > 31 || p.y() > 31)
+                    continue;
+                if (seen[p.y() * 32 + p.x()] || at(p.x(), p.y()) != black)
+                    continue;
+                seen[p.y() * 32 + p.x()] = true;
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) todo.push_back(p + QPoint(dx, dy));
+                }
+            }
+        }
+    }
+    EXPECT_EQ(blobs, 5);
+}
+
+}  // namespace
+}  // namespace faderwell::test

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <vector>
+
+#include "MainWindowDoubles.h"
+#include "core/Messages.h"
+#include "midi/InMemoryMidiOutService.h"
+#include "midi/MidiOutPort.h"
+#include "settings/AccessSettings.h"
+#include "settings/InMemoryRegistry.h"
+#include "ui/Main.h"
+
+namespace faderwell::test {
+
+/// The real main window, shown, over an in-memory output that is open on the
+/// mapper so that every word reaches it.
+class MainWindowTest : public testing::Test {
+protected:
+    InMemoryMidiOutService midi;
+    InMemoryRegistry registry;
+    RecordingPrompts prompts;
+    ProcessValues values{1, 3, 0};
+    MidiOutPort port{midi, values};
+    SettingsStore settings{registry, values};
+    Windows windows;
+    TForm1 form{windows, port, settings, values, prompts};
+
+    void SetUp() override {
+        windows.Form1 = &form;
+        midi.devices = {"Test Synth"};
+        port.BuildOutputList();
+        port.OpenMidiPort();
+        midi.calls.clear();
+        form.ShowCentred();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    /// The words delivered since the last call.
+    std::vector<ShortMessage> Take() {
+        auto words = std::move(midi.delivered);
+        midi.delivered.clear();
+        return words;
+    }
+
+    static std::vector<ShortMessage> Volumes(int firstChannel, int lastChannel, int position,
+                                             int controller = 0) {
+        std::vector<ShortMessage> words;
+        for (int channel = firstChannel; channel <= lastChannel; ++channel) {
+            words.push_back(ChannelVolumeMessage(channel, controller, position));
+        }
+        return words;
+    }
+
+    /// The centre of one part of a scroll bar (arrow, trough, thumb).
+    static QPoint PartCentre(QScrollBar* bar, QStyle::SubControl part) {
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.subControls = QStyle::SC_All;
+        option.orientation = bar->orientation();
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        if (bar->orientation() == Qt::Horizontal)
+            option.state |= QStyle::State_Horizontal;
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+    }
+
+    static void Click(QWidget* widget, QPoint at = {}) {
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
+                          at.isNull() ? widget->rect().center() : at);
+    }
+};
+
+}  // namespace faderwell::test

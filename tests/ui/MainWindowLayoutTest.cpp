@@ -1,0 +1,335 @@
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QWindow>
+#include <iostream>
+#include <set>
+
+#include "MainWindowFixture.h"
+#include "ui/AppIcon.h"
+#include "ui/ButtonGlyphs.h"
+#include "ui/WindowWidgets.h"
+
+namespace faderwell::test {
+namespace {
+
+using MainWindowLayout = MainWindowTest;
+
+// Every widget of the client area that the user sees or handles: frames
+// (the panel and the bevels) only enclose, so they may overlap anything.
+std::vector<QWidget*> Controls(const TForm1& form) {
+    std::vector<QWidget*> controls;
+    for (QWidget* child : form.Client()->findChildren<QWidget*>()) {
+        if (qobject_cast<QFrame*>(child) && !qobject_cast<QLabel*>(child))
+            continue;
+        if (child->parentWidget() == form.CC)
+            continue;  // the arrows are part of CC
+        controls.push_back(child);
+    }
+    return controls;
+}
+
+QRect InClient(const TForm1& form, const QWidget* widget) {
+    return {widget->mapTo(form.Client(), QPoint(0, 0)), widget->size()};
+}
+
+TEST_F(MainWindowLayout, SavesAScreenshotAt96Dpi) {
+    ASSERT_EQ(form.devicePixelRatio(), 1.0);
+    ASSERT_EQ(form.logicalDpiY(), 96);
+    const QImage shot = form.grab().toImage();
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR)));
+    EXPECT_TRUE(shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR "/main-window.png")));
+    EXPECT_EQ(shot.width(), TForm1::kClientWidth);
+}
+
+TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBar) {
+    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->y(), form.MainMenu1->height());
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.size(), form.minimumSize());
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+
+    form.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
+    form.showNormal();
+    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+}
+
+TEST_F(MainWindowLayout, EveryControlLiesInsideTheClientArea) {
+    const QRect client = form.Client()->rect();
+    for (QWidget* control : Controls(form)) {
+        EXPECT_TRUE(client.contains(InClient(form, control)))
+            << control->objectName().toStdString() << " at " << InClient(form, control).x();
+    }
+    // Also once every value label shows its widest text.
+    form.Model().SB1.Click();
+    form.Model().MVol.SetPosition(0);
+    EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
+    EXPECT_TRUE(InClient(form, form.Bevel5).contains(InClient(form, form.LValue)));
+}
+
+TEST_F(MainWindowLayout, ControlsOverlapOnlyWhereTheLayoutStacksThem) {
+    // Label8 sits under Vol1 so that only its right edge shows beside it.
+    const std::set<std::pair<QString, QString>> stacked{{"Label8", "Vol1"}};
+    const auto controls = Controls(form);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            const QString first = controls[i]->objectName();
+            const QString second = controls[j]->objectName();
+            const auto names = first < second ? std::pair{first, second} : std::pair{second, first};
+            if (stacked.count(names) != 0)
+                continue;
+            EXPECT_FALSE(InClient(form, controls[i]).intersects(InClient(form, controls[j])))
+                << names.first.toStdString() << " overlaps " << names.second.toStdString();
+        }
+    }
+    EXPECT_TRUE(InClient(form, form.Label8).intersects(InClient(form, form.Vol1)));
+    EXPECT_FALSE(InClient(form, form.Vol1).contains(InClient(form, form.Label8)));
+}
+
+TEST_F(MainWindowLayout, FadersRunFrom0To127InSingleSteps) {
+    std::vector<QScrollBar*> bars{form.MVol, form.StartM, form.StopM};
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel) bars.push_back(form.Vol(channel));
+    for (QScrollBar* bar : bars) {
+        EXPECT_EQ(bar->minimum(), 0);
+        EXPECT_EQ(bar->maximum(), 127);
+        EXPECT_EQ(bar->singleStep(), 1);
+        EXPECT_EQ(bar->pageStep(), 1);
+    }
+    EXPECT_EQ(form.C16->x(), 428);
+    EXPECT_EQ(form.StartM->size(), QSize(113, 9));
+}
+
+TEST_F(MainWindowLayout, RightAlignedLabelsGrowToTheLeft) {
+    struct Case {
+        AnchoredLabel* label;
+        int right;
+    };
+    const Case cases[] = {{form.LValue, 33}, {form.CcP, 96}, {form.StartP, 248}, {form.StopP, 416}};
+    form.Model().MVol.SetPosition(127);                      // LValue "0"
+    for (int i = 0; i < 100; ++i) form.Model().CC.StepUp();  // CcP "100"
+    form.Model().StartM.SetPosition(0);                      // StartP "127"
+    form.Model().StopM.SetPosition(127);                     // StopP "0"
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.label->geometry().right() + 1, c.right) << c.label->objectName().toStdString();
+        EXPECT_GE(c.label->width(), c.label->fontMetrics().horizontalAdvance(c.label->text()));
+    }
+    EXPECT_EQ(form.CcP->text(), QStringLiteral("100"));
+}
+
+TEST_F(MainWindowLayout, FontsFollowTheLayout) {
+    for (int fader = 0; fader <= Mixer::kChannels; ++fader) {
+        EXPECT_EQ(form.NumberLabel(fader)->font().pixelSize(), 15);
+        EXPECT_TRUE(form.NumberLabel(fader)->font().bold());
+    }
+    EXPECT_EQ(form.LValue->font().pixelSize(), 13);
+    for (QWidget* label : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.CcP),
+                           static_cast<QWidget*>(form.StartP), static_cast<QWidget*>(form.StopP)}) {
+        EXPECT_EQ(label->font().pixelSize(), 15);
+        EXPECT_FALSE(label->font().bold());
+    }
+    EXPECT_EQ(form.Label3->font().pixelSize(), 12);
+    EXPECT_EQ(form.SB1->font().pixelSize(), 12);
+}
+
+TEST_F(MainWindowLayout, MenuHoldsTheCommandsInOrder) {
+    EXPECT_EQ(form.File1->title(), QStringLiteral("File(&F)"));
+    EXPECT_EQ(form.HelpH1->title(), QStringLiteral("Help(&H)"));
+    const auto items = form.File1->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("設定(&O)"));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("終了(&X)"));
+    EXPECT_EQ(form.HelpH1->actions().value(0)->text(), QStringLiteral("バージョン情報(&A)"));
+    for (QAction* item : {form.O1, form.Exit1, form.VerInfo})
+        EXPECT_TRUE(item->shortcut().isEmpty());
+}
+
+TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_EQ(QApplication::focusWidget(), form.StartB);
+
+    // StopB is disabled until a fade runs, so Tab passes it by.
+    std::vector<QWidget*> expected{form.MVol};
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel)
+        expected.push_back(form.Vol(channel));
+    expected.push_back(form.MC);
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel)
+        expected.push_back(form.C(channel));
+    expected.insert(expected.end(), {form.DrumSw, form.StartM, form.StopM, form.StartB});
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    for (QWidget* never : {static_cast<QWidget*>(form.SB1), static_cast<QWidget*>(form.CC->Up),
+                           static_cast<QWidget*>(form.CC->Down)}) {
+        EXPECT_EQ(never->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+// The bitmaps as the user sees them: A aqua, K black, W white, D dark grey,
+// o the transparent olive.
+char Cell(QRgb colour) {
+    switch (colour | 0xFF000000u) {
+        case glyph::kAqua:
+            return 'A';
+        case glyph::kBlack:
+            return 'K';
+        case glyph::kWhite:
+            return 'W';
+        case glyph::kDarkGrey:
+            return 'D';
+        case glyph::kTransparent:
+            return 'o';
+        default:
+            return '?';
+    }
+}
+
+std::vector<std::string> Picture(const QImage& image) {
+    std::vector<std::string> rows;
+    for (int row = 0; row < image.height(); ++row) {
+        std::string cells;
+        for (int column = 0; column < image.width(); ++column)
+            cells += Cell(image.pixel(column, row));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+struct GlyphCase {
+    GlyphSymbol symbol;
+    std::vector<std::string> picture;  // normal image, then the disabled one
+};
+
+TEST(ButtonGlyphs, BitmapsHoldTheNormalAndTheEngravedDisabledImage) {
+    const GlyphCase cases[] = {
+        {GlyphSymbol::Start,
+         {"AAAAAAAAAAAAAAAooooooooooooooooo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDoo",
+          "AKWWWWWWWWWWDKAooDWWWWWWWWWWWDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKWoooKoooooDKAooDWoooDooooooDWo", "AKWoooKKooooDKAooDWoooDDoooooDWo",
+          "AKWoooKKKoooDKAooDWoooDDDooooDWo", "AKWoooKKKKooDKAooDWoooDDDDoooDWo",
+          "AKWoooKKKoooDKAooDWoooDDDWWooDWo", "AKWoooKKooooDKAooDWoooDDWWoooDWo",
+          "AKWoooKoooooDKAooDWoooDWWooooDWo", "AKWoooooooooDKAooDWooooWoooooDWo",
+          "AKDDDDDDDDDDDKAooDWooooooooooDWo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDWo",
+          "AAAAAAAAAAAAAAAoooWWWWWWWWWWWWWo", "oooooooooooooooooooooooooooooooo"}},
+        {GlyphSymbol::Stop,
+         {"AAAAAAAAAAAAAAAooooooooooooooooo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDoo",
+          "AKWWWWWWWWWWDKAooDWWWWWWWWWWWDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKWoooooooooDKAooDWooooooooooDWo", "AKWooKKKKKooDKAooDWooDDDDDoooDWo",
+          "AKWooKKKKKooDKAooDWooDDDDDWooDWo", "AKWooKKKKKooDKAooDWooDDDDDWooDWo",
+          "AKWooKKKKKooDKAooDWooDDDDDWooDWo", "AKWooKKKKKooDKAooDWooDDDDDWooDWo",
+          "AKWoooooooooDKAooDWoooWWWWWooDWo", "AKWoooooooooDKAooDWooooooooooDWo",
+          "AKDDDDDDDDDDDKAooDWooooooooooDWo", "AKKKKKKKKKKKKKAooDDDDDDDDDDDDDWo",
+          "AAAAAAAAAAAAAAAoooWWWWWWWWWWWWWo", "oooooooooooooooooooooooooooooooo"}},
+    };
+    for (const GlyphCase& c : cases) {
+        const QImage bitmap = ButtonGlyphBitmap(c.symbol);
+        EXPECT_EQ(bitmap.size(), QSize(32, 16));
+        EXPECT_LE(bitmap.colorCount(), 16);
+        EXPECT_EQ(bitmap.pixel(0, 15),
+                  glyph::kTransparent);  // bottom-left names the transparent colour
+        EXPECT_EQ(Picture(bitmap), c.picture);
+    }
+}
+
+// Where a 16 x 16 glyph stands on a grabbed button: the first pixel of its
+// top-left corner colour, scanning rows from the top.
+QPoint FindCorner(const QImage& shot, QRgb corner) {
+    for (int row = 0; row < shot.height(); ++row) {
+        for (int column = 0; column < shot.width(); ++column) {
+            if ((shot.pixel(column, row) | 0xFF000000u) == corner)
+                return {column, row};
+        }
+    }
+    return {-1, -1};
+}
+
+TEST_F(MainWindowLayout, ButtonsDrawTheirGlyphCentredWithTheFaceShowingThrough) {
+    const QImage start = form.StartB->grab().toImage();
+    const QImage startGlyph =
+        ButtonGlyphBitmap(GlyphSymbol::Start).convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = FindCorner(start, glyph::kAqua);
+    ASSERT_NE(origin, QPoint(-1, -1));
+    EXPECT_NEAR(origin.x() + kGlyphSize / 2.0, start.width() / 2.0, 1.5);
+    EXPECT_NEAR(origin.y() + kGlyphSize / 2.0, start.height() / 2.0, 1.5);
+    for (int row = 0; row < kGlyphSize; ++row) {
+        for (int column = 0; column < kGlyphSize; ++column) {
+            const QRgb drawn = start.pixel(origin + QPoint(column, row)) | 0xFF000000u;
+            const QRgb designed = startGlyph.pixel(column, row) | 0xFF000000u;
+            if (designed == glyph::kTransparent) {
+                EXPECT_NE(drawn, glyph::kTransparent) << column << "," << row;
+            } else {
+                EXPECT_EQ(drawn, designed) << column << "," << row;
+            }
+        }
+    }
+
+    // StopB starts disabled: the engraved image, its white in the bevel highlight.
+    ASSERT_FALSE(form.StopB->isEnabled());
+    const QRgb highlight = form.palette().color(QPalette::Light).rgb() | 0xFF000000u;
+    const QImage stop = form.StopB->grab().toImage();
+    const QImage stopGlyph =
+        ButtonGlyphBitmap(GlyphSymbol::Stop).convertToFormat(QImage::Format_RGB32);
+    const QPoint ring = FindCorner(stop, glyph::kDarkGrey) - QPoint(1, 1);
+    ASSERT_EQ(ring, origin);  // both buttons are the same size
+    int whites = 0;
+    for (int row = 0; row < kGlyphSize; ++row) {
+        for (int column = 0; column < kGlyphSize; ++column) {
+            const QRgb drawn = stop.pixel(ring + QPoint(column, row)) | 0xFF000000u;
+            const QRgb designed = stopGlyph.pixel(kGlyphSize + column, row) | 0xFF000000u;
+            if (designed == glyph::kDarkGrey) {
+                EXPECT_EQ(drawn, glyph::kDarkGrey);
+            }
+            if (designed == glyph::kWhite) {
+                EXPECT_EQ(drawn, highlight) << column << "," << row;
+                ++whites;
+            }
+            EXPECT_NE(drawn, glyph::kAqua);
+            EXPECT_NE(drawn, glyph::kTransparent);
+        }
+    }
+    EXPECT_GT(whites, 20);
+}
+
+TEST(AppIcon, DrawsADeviceAboveACircuitBoardInSixteenColours) {
+    for (const int size : {kSmallIconSize, kLargeIconSize}) {
+        const QImage icon = AppIconImage(size);
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        EXPECT_LE(icon.colorCount(), 16);
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);  // the corners are transparent
+        EXPECT_EQ(qAlpha(icon.pixel(size - 1, size - 1)), 0);
+        // Grey in the upper half, green in the lower half and nowhere above it.
+        int greyAbove = 0, greenAbove = 0, greenBelow = 0;
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const QColor colour = QColor::fromRgba(icon.pixel(column, row));
+                if (colour.alpha() == 0)
+                    continue;
+                const bool grey = colour.red() == colour.green() &&
+                                  colour.green() == colour.blue() && colour.red() > 100 &&
+                                  colour.red() < 255;
+                const bool green = colour.green() > 0 && colour.red() == 0 && colour.blue() == 0;
+                const bool upper = row < size * 10 / 16;
+                if (grey && upper)
+                    ++greyAbove;
+                if (green)
+                    (upper ? greenAbove : greenBelow)++;
+            }
+        }
+        EXPECT_GT(greyAbove, size * size / 10);
+        EXPECT_GT(greenBelow, size * size / 20);
+        EXPECT_LE(greenAbove, size * size / 256);  // at most the device's lamp
+    }
+}
+
+}  // namespace
+}  // namespace faderwell::test

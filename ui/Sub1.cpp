@@ -1,0 +1,163 @@
+#include "ui/Sub1.h"
+
+#include <QKeyEvent>
+
+#include "core/Messages.h"
+#include "ui/Appearance.h"
+
+namespace faderwell {
+
+namespace {
+
+constexpr QSize kClientSize{304, 161};
+constexpr int kPortFontPixels = 15;
+constexpr int kVisibleOutputs = 8;
+constexpr int kDesignSpeedStep = 3;  // "ふつう" until start-up shows the stored step
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues& values,
+                 Prompts& prompts, QWidget* parent)
+    : FixedDialog(QStringLiteral("設定"), kClientSize, parent),
+      form1_(form1),
+      mixer_(mixer),
+      port_(port),
+      values_(values),
+      prompts_(prompts) {
+    LayOut();
+    // Wired after the starting state is in place, so building raises no handler.
+    Connect();
+}
+
+void Tconfig::LayOut() {
+    GroupBox1->setGeometry(0, 0, 304, 49);
+    MIDIPORT->setGeometry(8, 16, 281, 23);
+    MIDIPORT->setEditable(false);
+    MIDIPORT->setMaxVisibleItems(kVisibleOutputs);
+    MIDIPORT->setFont(WindowFont(kPortFontPixels));
+
+    GroupBox2->setGeometry(0, 49, 304, 68);
+    FSPEED->setGeometry(12, 12, 273, 33);
+    FSPEED->setRange(kSpeedStepMin, kSpeedStepMax);
+    FSPEED->setValue(kDesignSpeedStep);
+    FSPEED->setSingleStep(1);
+    FSPEED->setPageStep(1);
+    FSPEED->setTickPosition(QSlider::TicksBelow);
+    FSPEED->setTickInterval(1);
+    PlaceLabel(*Label1, 12, 48);
+    PlaceLabel(*Label2, 64, 48);
+    PlaceLabel(*Label3, 132, 48);
+    PlaceLabel(*Label4, 188, 48);
+    PlaceLabel(*Label5, 264, 48);
+
+    GroupBox3->setGeometry(0, 120, 257, 41);
+    PlaceWidening(*KG, {16, 16, 57, 17});
+    PlaceWidening(*GS, {80, 16, 81, 17});
+    PlaceWidening(*XG, {176, 16, 65, 17});
+    KG->setChecked(true);
+}
+
+void Tconfig::Connect() {
+    const auto guarded = [this](void (Tconfig::*handler)()) {
+        return [this, handler] { Guarded(prompts_, [this, handler] { (this->*handler)(); }); };
+    };
+
+    // activated is the user's pick only: from the list, or by arrow keys and
+    // the wheel on the closed box; setCurrentIndex raises nothing.
+    connect(MIDIPORT, &QComboBox::activated, this, guarded(&Tconfig::MIDIPORTChange));
+
+    // Every notification of the user's handling counts, also one that leaves
+    // the position where it was: a key or a page click (each an action, even
+    // at an end), a drag step, and pressing or releasing the thumb.
+    // actionTriggered comes with the new slider position already in place.
+    connect(FSPEED, &QAbstractSlider::actionTriggered, this,
+            [run = guarded(&Tconfig::FSPEEDChange)](int) { run(); });
+    connect(FSPEED, &QAbstractSlider::sliderPressed, this, guarded(&Tconfig::FSPEEDChange));
+    connect(FSPEED, &QAbstractSlider::sliderReleased, this, guarded(&Tconfig::FSPEEDChange));
+
+    // A vendor's handler runs whenever its button becomes checked, also by the program.
+    const auto onChecked = [&guarded](void (Tconfig::*handler)()) {
+        return [run = guarded(handler)](bool checked) {
+            if (checked)
+                run();
+        };
+    };
+    connect(KG, &QAbstractButton::toggled, this, onChecked(&Tconfig::KGClick));
+    connect(GS, &QAbstractButton::toggled, this, onChecked(&Tconfig::GSClick));
+    connect(XG, &QAbstractButton::toggled, this, onChecked(&Tconfig::XGClick));
+}
+
+void Tconfig::FormCreate() {
+    port_.BuildOutputList();
+    MIDIPORT->clear();
+    for (const std::string& entry : port_.Entries())
+        MIDIPORT->addItem(QString::fromStdString(entry));
+    const std::int32_t index = values_.MidiOutIndex;
+    MIDIPORT->setCurrentIndex(index >= 0 && index < MIDIPORT->count() ? index : -1);
+
+    if (port_.DeviceCount() != 0)
+        ShowOpenResult(port_.OpenMidiPort());
+
+    // The slider holds the value within its range; SpeedStep keeps the stored value.
+    FSPEED->setValue(values_.SpeedStep);
+    mixer_.SetStartupInterval(FSPEED->value());
+
+    switch (values_.Vendor) {
+        case kVendorKorg:
+            KG->setChecked(true);
+            break;
+        case kVendorRoland:
+            GS->setChecked(true);
+            break;
+        case kVendorYamaha:
+            XG->setChecked(true);
+            break;
+        default:
+            break;  // KORG stays checked, and the stored code stays as it is
+    }
+
+    mixer_.SendDrumKitSelect();
+}
+
+void Tconfig::MIDIPORTChange() {
+    // The drum kit is not sent again: the next DRUM toggle does that.
+    ShowOpenResult(port_.Pick(MIDIPORT->currentIndex()));
+}
+
+void Tconfig::FSPEEDChange() {
+    mixer_.FSPEEDChange(FSPEED->sliderPosition());
+}
+
+// The new kit is sent at the next DRUM toggle or the next start, not now.
+void Tconfig::KGClick() {
+    values_.Vendor = kVendorKorg;
+}
+void Tconfig::GSClick() {
+    values_.Vendor = kVendorRoland;
+}
+void Tconfig::XGClick() {
+    values_.Vendor = kVendorYamaha;
+}
+
+void Tconfig::ShowOpenResult(std::uint8_t result) {
+    if (result != 0) {
+        prompts_.Message(FromUtf8(kDeviceUnavailableMessage));
+        return;
+    }
+    form1_.setWindowTitle(QString::fromStdString(port_.Caption()));
+}
+
+void Tconfig::keyPressEvent(QKeyEvent* event) {
+    // No cancel button, so Escape closes nothing.
+    if (event->key() == Qt::Key_Escape || event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace faderwell

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "core/Mixer.h"
+#include "core/ProcessValues.h"
+#include "midi/MidiOutPort.h"
+#include "ui/FixedDialog.h"
+#include "ui/Prompts.h"
+
+class QKeyEvent;
+
+namespace faderwell {
+
+/// The settings dialog "設定": the MIDI output, the fade speed and the
+/// vendor whose drum kit is selected. Every choice takes effect at once;
+/// there are no buttons, and closing from the title bar only hides it.
+class Tconfig : public FixedDialog {
+    Q_OBJECT
+public:
+    /// `form1` is the main window, whose title shows the open output.
+    Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues& values,
+            Prompts& prompts, QWidget* parent = nullptr);
+
+    /// Once at start-up, after the settings are loaded: builds the output
+    /// list, opens the stored output, shows the stored speed and vendor,
+    /// sets the fade interval and sends the drum-kit selection.
+    void FormCreate();
+
+    /// The user picked an output (also by arrow keys or the wheel on the closed list).
+    void MIDIPORTChange();
+    /// The user handled the speed slider, whether or not it moved.
+    void FSPEEDChange();
+    /// A vendor button became checked.
+    void KGClick();
+    void GSClick();
+    void XGClick();
+
+    QGroupBox* const GroupBox1{new QGroupBox(QStringLiteral("使用MIDI Port"), this)};
+    QComboBox* const MIDIPORT{new QComboBox(GroupBox1)};
+    QGroupBox* const GroupBox2{new QGroupBox(QStringLiteral("フェイドイン・アウト時の速度"), this)};
+    QSlider* const FSPEED{new QSlider(Qt::Horizontal, GroupBox2)};
+    QLabel* const Label1{new QLabel(QStringLiteral("遅い"), GroupBox2)};
+    QLabel* const Label2{new QLabel(QStringLiteral("やや遅い"), GroupBox2)};
+    QLabel* const Label3{new QLabel(QStringLiteral("ふつう"), GroupBox2)};
+    QLabel* const Label4{new QLabel(QStringLiteral("やや速い"), GroupBox2)};
+    QLabel* const Label5{new QLabel(QStringLiteral("速い"), GroupBox2)};
+    QGroupBox* const GroupBox3{new QGroupBox(QStringLiteral("使用メーカ"), this)};
+    QRadioButton* const KG{new QRadioButton(QStringLiteral("KORG"), GroupBox3)};
+    QRadioButton* const GS{new QRadioButton(QStringLiteral("Roland/GM"), GroupBox3)};
+    QRadioButton* const XG{new QRadioButton(QStringLiteral("YAMAHA"), GroupBox3)};
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void LayOut();
+    void Connect();
+    /// The message on a failed open, otherwise the main window's title.
+    void ShowOpenResult(std::uint8_t result);
+
+    QWidget& form1_;
+    Mixer& mixer_;
+    MidiOutPort& port_;
+    ProcessValues& values_;
+    Prompts& prompts_;
+};
+
+}  // namespace faderwell
