@@ -3,19 +3,27 @@
 // stored (the chosen output and speed step), and the user's two clicks on
 // the window's DRUM box and start button. Quits once the fade has ended.
 //
-//   fade_driver --speed STEP --device NAME
+//   fade_driver --speed STEP --device NAME [--lateness FILE]
 //
 // NAME is the output to open, as the settings dialog lists it. The DRUM click
 // sends the drum-kit selection just before the start click, which marks on
 // the wire the moment the fade was started. Exits 1 when the output cannot
 // be opened, a failure is reported, or the fade does not end in time.
+//
+// With --lateness, it also writes how late each tick's master change ran
+// against the ideal schedule (start click + n x interval), in microseconds,
+// one line per tick: the timer's own accuracy, before any MIDI transport.
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/Program.h"
 #include "midi/PlatformMidiOutService.h"
@@ -54,17 +62,26 @@ std::uint8_t Byte(int value) {
     return static_cast<std::uint8_t>(value);
 }
 
+std::int64_t MonotonicMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000 + now.tv_nsec / 1000;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     int speed = 0;
     std::string device;
+    std::string latenessFile;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--speed")
             speed = std::atoi(argv[i + 1]);
         else if (option == "--device")
             device = argv[i + 1];
+        else if (option == "--lateness")
+            latenessFile = argv[i + 1];
     }
     if (speed < 1 || speed > 5 || device.empty()) {
         std::fprintf(stderr, "usage: %s --speed 1..5 --device NAME\n", argv[0]);
@@ -99,6 +116,12 @@ int main(int argc, char* argv[]) {
     TForm1& window = *program.Refs().Form1;
     Mixer& mixer = window.Model();
 
+    // The master moves on every tick of this fade, after the tick's hi-hat.
+    std::vector<std::int64_t> tickTimes;
+    tickTimes.reserve(256);
+    std::int64_t startTime = 0;
+    mixer.MVol.Subscribe([&] { tickTimes.push_back(MonotonicMicroseconds()); });
+
     bool started = false;
     bool ended = false;
     mixer.StartB.Subscribe([&] {
@@ -111,6 +134,7 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(kSettleMilliseconds, [&] {
         window.DrumSw->click();
         started = true;
+        startTime = MonotonicMicroseconds();
         window.StartB->click();
         if (!mixer.Fading()) {
             std::fprintf(stderr, "the fade did not start\n");
@@ -126,5 +150,13 @@ int main(int argc, char* argv[]) {
     const int status = program.Run();
     if (prompts.failed || !ended)
         return 1;
+    if (!latenessFile.empty()) {
+        std::ofstream out(latenessFile);
+        const std::int64_t interval = std::int64_t{window.Timer1.Interval()} * 1000;
+        for (std::size_t tick = 0; tick < tickTimes.size(); ++tick)
+            out << tickTimes[tick] - startTime - std::int64_t(tick + 1) * interval << '\n';
+        if (!out)
+            return 1;
+    }
     return status;
 }

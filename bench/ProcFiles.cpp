@@ -22,15 +22,15 @@ std::optional<std::int64_t> Number(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::int64_t> ResidentKib(std::string_view status) {
-    constexpr std::string_view kKey = "VmRSS:";
+std::optional<std::int64_t> StatusKib(std::string_view status, std::string_view key) {
     for (std::size_t begin = 0; begin < status.size();) {
         std::size_t end = status.find('\n', begin);
         if (end == std::string_view::npos)
             end = status.size();
         const std::string_view line = status.substr(begin, end - begin);
-        if (line.substr(0, kKey.size()) == kKey)
-            return Number(line.substr(kKey.size()));
+        if (line.size() > key.size() && line.substr(0, key.size()) == key &&
+            line[key.size()] == ':')
+            return Number(line.substr(key.size() + 1));
         begin = end + 1;
     }
     return std::nullopt;

@@ -7,8 +7,9 @@
 
 namespace faderwell::bench {
 
-/// VmRSS in KiB from the text of /proc/<pid>/status.
-std::optional<std::int64_t> ResidentKib(std::string_view status);
+/// A memory figure in KiB ("VmRSS", "RssAnon", "RssFile") from the text of
+/// /proc/<pid>/status.
+std::optional<std::int64_t> StatusKib(std::string_view status, std::string_view key);
 
 /// User plus system time in clock ticks from the text of /proc/<pid>/stat,
 /// all threads of the process included.

@@ -6,8 +6,9 @@
 //
 //   startup_meter [--runs N] [--idle-seconds S] NAME=PROGRAM [NAME=PROGRAM ...]
 //
-// Prints "NAME.startup_ms=", "NAME.startup_ms_min=", "NAME.rss_kib=" (medians
-// over the runs) and "NAME.idle_cpu_ticks=" (one run held idle), one per line.
+// Prints "NAME.startup_ms=", "NAME.startup_ms_min=", "NAME.rss_kib=" with its
+// anonymous and file-backed parts "NAME.rss_anon_kib=", "NAME.rss_file_kib="
+// (medians over the runs) and "NAME.idle_cpu_ticks=" (one run held idle).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,7 +33,7 @@ namespace {
 
 using faderwell::bench::CpuTicks;
 using faderwell::bench::ReadProcFile;
-using faderwell::bench::ResidentKib;
+using faderwell::bench::StatusKib;
 
 constexpr int kStartTimeoutMs = 60'000;
 constexpr int kExitTimeoutMs = 10'000;
@@ -42,6 +43,8 @@ struct Program {
     std::string path;
     std::vector<double> startupMs;
     std::vector<double> residentKib;
+    std::vector<double> anonymousKib;  // the program's own allocations
+    std::vector<double> fileKib;       // mapped libraries and fonts
     long long idleTicks{-1};
 };
 
@@ -137,7 +140,10 @@ int main(int argc, char** argv) {
         } else if (argument == "--idle-seconds" && i + 1 < argc) {
             idleSeconds = std::max(0, std::atoi(argv[++i]));
         } else if (const auto equals = argument.find('='); equals != std::string::npos) {
-            programs.push_back({argument.substr(0, equals), argument.substr(equals + 1), {}, {}});
+            Program program;
+            program.name = argument.substr(0, equals);
+            program.path = argument.substr(equals + 1);
+            programs.push_back(std::move(program));
         } else {
             std::fprintf(
                 stderr, "usage: %s [--runs N] [--idle-seconds S] NAME=PROGRAM [NAME=PROGRAM ...]\n",
@@ -155,8 +161,13 @@ int main(int argc, char** argv) {
             for (Program& program : programs) {
                 const Launch launch = StartAndWaitForIdle(program);
                 const std::string proc = "/proc/" + std::to_string(launch.pid);
-                const auto resident = Required(ResidentKib(ReadProcFile(proc + "/status")),
-                                               program.name + " resident memory");
+                const std::string status = ReadProcFile(proc + "/status");
+                const auto resident =
+                    Required(StatusKib(status, "VmRSS"), program.name + " resident memory");
+                const auto anonymous =
+                    Required(StatusKib(status, "RssAnon"), program.name + " resident memory");
+                const auto file =
+                    Required(StatusKib(status, "RssFile"), program.name + " resident memory");
                 // The last round holds each program idle and counts its CPU time.
                 if (run == runs && idleSeconds > 0) {
                     const auto before = Required(CpuTicks(ReadProcFile(proc + "/stat")),
@@ -170,6 +181,8 @@ int main(int argc, char** argv) {
                 if (run > 0) {
                     program.startupMs.push_back(launch.startupMs);
                     program.residentKib.push_back(double(resident));
+                    program.anonymousKib.push_back(double(anonymous));
+                    program.fileKib.push_back(double(file));
                 }
             }
         }
@@ -183,6 +196,8 @@ int main(int argc, char** argv) {
         std::printf("%s.startup_ms_min=%.1f\n", program.name.c_str(),
                     *std::min_element(program.startupMs.begin(), program.startupMs.end()));
         std::printf("%s.rss_kib=%.0f\n", program.name.c_str(), Median(program.residentKib));
+        std::printf("%s.rss_anon_kib=%.0f\n", program.name.c_str(), Median(program.anonymousKib));
+        std::printf("%s.rss_file_kib=%.0f\n", program.name.c_str(), Median(program.fileKib));
         if (program.idleTicks >= 0)
             std::printf("%s.idle_cpu_ticks=%lld\n", program.name.c_str(), program.idleTicks);
     }

@@ -6,10 +6,16 @@
 namespace faderwell::bench {
 namespace {
 
-TEST(ProcFiles, ResidentMemoryIsTheVmRssLine) {
-    EXPECT_EQ(ResidentKib("Name:\tx\nVmHWM:\t  900 kB\nVmRSS:\t   812 kB\nRssAnon:\t 1 kB\n"), 812);
-    EXPECT_FALSE(ResidentKib("Name:\tkthreadd\nVmHWM:\t 0 kB\n").has_value());
-    EXPECT_FALSE(ResidentKib("VmRSS:\t\n").has_value());
+TEST(ProcFiles, MemoryFiguresAreReadFromTheirOwnLine) {
+    constexpr std::string_view status =
+        "Name:\tx\nVmHWM:\t  900 kB\nVmRSS:\t   812 kB\nRssAnon:\t 300 kB\nRssAnonX:\t 7 kB\n"
+        "RssFile:\t     512 kB";
+    EXPECT_EQ(StatusKib(status, "VmRSS"), 812);
+    EXPECT_EQ(StatusKib(status, "RssAnon"), 300);
+    EXPECT_EQ(StatusKib(status, "RssFile"), 512);  // the last line needs no line end
+    EXPECT_FALSE(StatusKib(status, "RssShmem").has_value());
+    EXPECT_FALSE(StatusKib("Name:\tkthreadd\nVmHWM:\t 0 kB\n", "VmRSS").has_value());
+    EXPECT_FALSE(StatusKib("VmRSS:\t\n", "VmRSS").has_value());
 }
 
 struct StatCase {
@@ -39,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Stat, CpuTicksOf, testing::ValuesIn(kStats),
 
 TEST(ProcFiles, ReadsThisProcess) {
     const std::string self = "/proc/" + std::to_string(getpid());
-    EXPECT_GT(ResidentKib(ReadProcFile(self + "/status")).value_or(0), 0);
+    EXPECT_GT(StatusKib(ReadProcFile(self + "/status"), "VmRSS").value_or(0), 0);
     EXPECT_TRUE(CpuTicks(ReadProcFile(self + "/stat")).has_value());
     EXPECT_TRUE(ReadProcFile(self + "/no such file").empty());
 }
