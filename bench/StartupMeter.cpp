@@ -4,10 +4,12 @@
 // it. The programs are started in turn, run after run, so that both see the
 // same machine; the first round only warms the caches and is not counted.
 //
-//   startup_meter [--runs N] [--idle-seconds S] NAME=PROGRAM [NAME=PROGRAM ...]
+//   startup_meter [--runs N] [--idle-seconds S] NAME=PROGRAM [--env VAR=VALUE ...] ...
 //
+// Each --env sets a variable for the program named before it only.
 // Prints "NAME.startup_ms=", "NAME.startup_ms_min=", "NAME.rss_kib=" with its
-// anonymous and file-backed parts "NAME.rss_anon_kib=", "NAME.rss_file_kib="
+// anonymous, file-backed and shared-memory parts "NAME.rss_anon_kib=",
+// "NAME.rss_file_kib=", "NAME.rss_shmem_kib="
 // (medians over the runs) and "NAME.idle_cpu_ticks=" (one run held idle).
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -41,10 +44,12 @@ constexpr int kExitTimeoutMs = 10'000;
 struct Program {
     std::string name;
     std::string path;
+    std::vector<std::string> environment;  // VAR=VALUE set for this program only
     std::vector<double> startupMs;
     std::vector<double> residentKib;
     std::vector<double> anonymousKib;  // the program's own allocations
     std::vector<double> fileKib;       // mapped libraries and fonts
+    std::vector<double> sharedKib;     // shared memory: JACK's, the X server's
     long long idleTicks{-1};
 };
 
@@ -95,6 +100,10 @@ Launch StartAndWaitForIdle(const Program& program) {
         fcntl(fds[1], F_SETFD, 0);  // the one descriptor the program inherits
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
+        for (const std::string& setting : program.environment) {
+            const auto equals = setting.find('=');
+            setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+        }
         execl(program.path.c_str(), program.path.c_str(), option.c_str(), nullptr);
         _exit(127);
     }
@@ -137,6 +146,9 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--env" && i + 1 < argc && !programs.empty() &&
+                   std::string_view(argv[i + 1]).find('=') != std::string_view::npos) {
+            programs.back().environment.emplace_back(argv[++i]);
         } else if (argument == "--idle-seconds" && i + 1 < argc) {
             idleSeconds = std::max(0, std::atoi(argv[++i]));
         } else if (const auto equals = argument.find('='); equals != std::string::npos) {
@@ -146,7 +158,8 @@ int main(int argc, char** argv) {
             programs.push_back(std::move(program));
         } else {
             std::fprintf(
-                stderr, "usage: %s [--runs N] [--idle-seconds S] NAME=PROGRAM [NAME=PROGRAM ...]\n",
+                stderr,
+                "usage: %s [--runs N] [--idle-seconds S] NAME=PROGRAM [--env VAR=VALUE ...] ...\n",
                 argv[0]);
             return 2;
         }
@@ -168,6 +181,8 @@ int main(int argc, char** argv) {
                     Required(StatusKib(status, "RssAnon"), program.name + " resident memory");
                 const auto file =
                     Required(StatusKib(status, "RssFile"), program.name + " resident memory");
+                const auto shared =
+                    Required(StatusKib(status, "RssShmem"), program.name + " resident memory");
                 // The last round holds each program idle and counts its CPU time.
                 if (run == runs && idleSeconds > 0) {
                     const auto before = Required(CpuTicks(ReadProcFile(proc + "/stat")),
@@ -183,6 +198,7 @@ int main(int argc, char** argv) {
                     program.residentKib.push_back(double(resident));
                     program.anonymousKib.push_back(double(anonymous));
                     program.fileKib.push_back(double(file));
+                    program.sharedKib.push_back(double(shared));
                 }
             }
         }
@@ -198,6 +214,7 @@ int main(int argc, char** argv) {
         std::printf("%s.rss_kib=%.0f\n", program.name.c_str(), Median(program.residentKib));
         std::printf("%s.rss_anon_kib=%.0f\n", program.name.c_str(), Median(program.anonymousKib));
         std::printf("%s.rss_file_kib=%.0f\n", program.name.c_str(), Median(program.fileKib));
+        std::printf("%s.rss_shmem_kib=%.0f\n", program.name.c_str(), Median(program.sharedKib));
         if (program.idleTicks >= 0)
             std::printf("%s.idle_cpu_ticks=%lld\n", program.name.c_str(), program.idleTicks);
     }

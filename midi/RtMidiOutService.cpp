@@ -50,12 +50,10 @@ bool AlsaSequencerAvailable() {
     return true;
 }
 
-}  // namespace
-
 /// A client of the JACK server that learns when the server goes away. The
 /// output RtMidi makes waits, without end, for room in its ring buffer once
 /// the server stops draining it; the watch lets sends stop before that.
-class RtMidiOutService::JackWatch {
+class JackWatch {
 public:
     /// Null when no JACK server runs. Never starts one.
     static std::unique_ptr<JackWatch> Open() {
@@ -75,19 +73,6 @@ public:
 
     bool ServerGone() const { return gone_.load(); }
 
-    /// The server's MIDI inputs, which are the outputs the program can send
-    /// to, named as RtMidi names them ("client:port").
-    std::vector<std::string> MidiInputs() const {
-        std::vector<std::string> names;
-        const char** ports =
-            jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-        if (ports == nullptr)
-            return names;
-        for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
-        jack_free(ports);
-        return names;
-    }
-
 private:
     explicit JackWatch(jack_client_t* client) : client_(client) {}
     static void OnShutdown(void* watch) { static_cast<JackWatch*>(watch)->gone_.store(true); }
@@ -95,6 +80,29 @@ private:
     jack_client_t* client_{nullptr};
     std::atomic<bool> gone_{false};
 };
+
+/// The MIDI inputs of a running JACK server, which are the outputs the
+/// program can send to, named as RtMidi names them ("client:port"); nothing
+/// when no server runs. Listed by a client that is never activated and goes
+/// at once: every client the server activates or lets go costs it a graph
+/// change, which start-up would wait for.
+std::optional<std::vector<std::string>> JackMidiInputs() {
+    jack_status_t status{};
+    jack_client_t* client =
+        jack_client_open((Title() + " list").c_str(), JackNoStartServer, &status);
+    if (client == nullptr)
+        return std::nullopt;
+    std::vector<std::string> names;
+    if (const char** ports =
+            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
+        jack_free(ports);
+    }
+    jack_client_close(client);
+    return names;
+}
+
+}  // namespace
 
 struct RtMidiOutService::Output {
     std::unique_ptr<JackWatch> watch;  // JACK only; destroyed after the output
@@ -129,11 +137,8 @@ struct RtMidiOutService::Output {
 namespace {
 
 /// An RtMidi output of `backend`, or null when that MIDI system is missing.
-/// Nothing is printed either way. A JACK output takes over `watch` when it
-/// still has its server.
-std::unique_ptr<RtMidiOutService::Output> Connect(
-    RtMidiOutService::Backend backend,
-    std::unique_ptr<RtMidiOutService::JackWatch> watch = nullptr) {
+/// Nothing is printed either way.
+std::unique_ptr<RtMidiOutService::Output> Connect(RtMidiOutService::Backend backend) {
     auto output = std::make_unique<RtMidiOutService::Output>();
     RtMidi::Api api = RtMidi::LINUX_ALSA;
     if (backend == RtMidiOutService::Backend::kAlsa) {
@@ -141,8 +146,7 @@ std::unique_ptr<RtMidiOutService::Output> Connect(
             return nullptr;
     } else {
         // Asking first keeps RtMidi from warning that no server runs.
-        output->watch =
-            watch && !watch->ServerGone() ? std::move(watch) : RtMidiOutService::JackWatch::Open();
+        output->watch = JackWatch::Open();
         if (!output->watch)
             return nullptr;
         api = RtMidi::UNIX_JACK;
@@ -174,13 +178,11 @@ unsigned RtMidiOutService::DeviceCount() {
     if (auto alsa = Connect(Backend::kAlsa)) {
         for (auto& name : alsa->PortNames()) devices_.push_back({Backend::kAlsa, std::move(name)});
     }
-    // JACK is listed through a watch alone, which the next open takes over:
-    // every client the server admits or lets go costs tens of milliseconds,
-    // and start-up lists the devices and opens one right after.
-    listingWatch_ = JackWatch::Open();
-    if (listingWatch_) {
-        for (auto& name : listingWatch_->MidiInputs())
-            devices_.push_back({Backend::kJack, std::move(name)});
+    // Not through an RtMidi output and its watch: start-up lists the devices
+    // and then opens one, and the JACK clients of a throw-away output cost it
+    // tens of milliseconds to come and go.
+    if (auto jack = JackMidiInputs()) {
+        for (auto& name : *jack) devices_.push_back({Backend::kJack, std::move(name)});
     }
     return static_cast<unsigned>(devices_.size());
 }
@@ -191,9 +193,8 @@ std::string RtMidiOutService::DeviceName(unsigned device) {
 
 unsigned RtMidiOutService::OpenMapper() {
     Close();
-    auto watch = std::move(listingWatch_);
     for (const Backend backend : {Backend::kAlsa, Backend::kJack}) {
-        auto output = Connect(backend, backend == Backend::kJack ? std::move(watch) : nullptr);
+        auto output = Connect(backend);
         if (!output)
             continue;
         output->out->openVirtualPort(Title());
@@ -207,12 +208,10 @@ unsigned RtMidiOutService::OpenMapper() {
 
 unsigned RtMidiOutService::OpenDevice(unsigned device) {
     Close();
-    auto watch = std::move(listingWatch_);
     if (device >= devices_.size())
         return kBadDevice;
     const Device& wanted = devices_[device];
-    auto output =
-        Connect(wanted.backend, wanted.backend == Backend::kJack ? std::move(watch) : nullptr);
+    auto output = Connect(wanted.backend);
     if (!output)
         return kNoMidiService;
     // Port numbers shift as other programs come and go; the name does not.

@@ -36,8 +36,7 @@ public:
     void Close() override;
 
     enum class Backend { kAlsa, kJack };
-    struct Output;    // an open output and what keeps it safe to send to
-    class JackWatch;  // learns when the JACK server goes away
+    struct Output;  // an open output and what keeps it safe to send to
 
 private:
     struct Device {
@@ -49,8 +48,6 @@ private:
 
     std::vector<Device> devices_;
     std::unique_ptr<Output> output_;
-    /// The JACK client that listed the devices, for the next open to take.
-    std::unique_ptr<JackWatch> listingWatch_;
     SoundingNotes notes_;
 };
 
