@@ -5,7 +5,7 @@
 #include <QTest>
 #include <memory>
 
-#include "MainWindowDoubles.h"
+#include "UiDoubles.h"
 #include "app/Program.h"
 #include "midi/InMemoryMidiOutService.h"
 #include "settings/InMemoryRegistry.h"
@@ -14,7 +14,8 @@
 
 namespace faderwell::test {
 
-/// The whole program over in-memory MIDI and settings and recording message boxes.
+/// The whole program over in-memory MIDI and settings, recording message
+/// boxes and a browser that never starts.
 class ProgramTest : public testing::Test {
 protected:
     InMemoryMidiOutService midi;

@@ -19,20 +19,20 @@ int RunThen(Program& program, std::function<void()> then) {
     return program.Run();
 }
 
-TEST_F(Running, TheExitCommandResetsAndClosesTheOutputAndEnds) {
-    Start();
-    midi.calls.clear();
-    EXPECT_EQ(RunThen(*program, [&] { Form1().Exit1->trigger(); }), 0);
-    EXPECT_EQ(midi.calls, (std::vector<std::string>{"reset", "close"}));
-    EXPECT_TRUE(registry.values.empty());  // never saved at shutdown
-}
-
-TEST_F(Running, TheCloseBoxEndsWithoutTouchingTheOutput) {
-    Start();
-    midi.calls.clear();
-    EXPECT_EQ(RunThen(*program, [&] { Form1().windowHandle()->close(); }), 0);
-    EXPECT_TRUE(midi.calls.empty());
-    EXPECT_TRUE(registry.values.empty());
+TEST_F(Running, TheExitCommandResetsAndClosesTheOutputTheCloseBoxLeavesIt) {
+    using Calls = std::vector<std::string>;
+    const std::pair<std::function<void(TForm1&)>, Calls> roads[] = {
+        {[](TForm1& form) { form.Exit1->trigger(); }, Calls{"reset", "close"}},
+        {[](TForm1& form) { form.windowHandle()->close(); }, Calls{}},  // the title bar's box
+    };
+    for (const auto& [road, calls] : roads) {
+        Start();
+        midi.calls.clear();
+        EXPECT_EQ(RunThen(*program, [&] { road(Form1()); }), 0);
+        EXPECT_EQ(midi.calls, calls);
+        EXPECT_TRUE(registry.values.empty());  // never saved at shutdown
+        program.reset();
+    }
 }
 
 TEST_F(Running, ASignalEndsAtOnceEvenFromAnOpenDialogWithoutSavingOrTouchingTheOutput) {
@@ -79,9 +79,9 @@ TEST_F(Running, AFailedSaveIsReportedOnceAfterTheDialogCloses) {
     registry.failWrite = {"SPEED"};
     QTimer::singleShot(50, [&] { Config().close(); });
     Form1().O1->trigger();
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].kind, RecordingPrompts::Shown::Kind::FailureReport);
-    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("'SPEED' の設定に失敗しました."));
+    EXPECT_EQ(
+        prompts.shown,
+        std::vector{RecordingPrompts::Failure(QStringLiteral("'SPEED' の設定に失敗しました."))});
     EXPECT_EQ(registry.values.count("MIDI_OUT"), 1u);
     EXPECT_EQ(registry.values.count("VENDOR"), 0u);
 }

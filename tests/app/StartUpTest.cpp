@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QScreen>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 
@@ -14,101 +14,95 @@ namespace {
 using StartUp = ProgramTest;
 
 const QString kTitle = QStringLiteral("Faderwell Standard");
+using Shown = RecordingPrompts::Shown;
 
-TEST_F(StartUp, FirstRunOpensTheMapperWithTheDefaults) {
+struct StoredValue {
+    const char* name;
+    std::uint8_t byte;
+    std::uint32_t type{regtype::kBinary};
+};
+
+struct StartCase {
+    const char* name;
+    std::vector<std::string> devices;
+    std::vector<StoredValue> stored;
+    ProcessValues values;  // after start-up: what was stored, even out of range
+    const char* entry;     // in the title's brackets; nullptr: the bare title
+    int listed;            // the entry the settings dialog shows, -1 for none
+    std::vector<Shown> shown;
+    int slider;  // the interval follows the step shown
+    QRadioButton* const Tconfig::*vendor;
+    friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StartUpWith : public ProgramTest, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
+    const StartCase& c = GetParam();
+    midi.devices = c.devices;
+    for (const StoredValue& v : c.stored) Store(v.name, v.byte, v.type);
+    const auto stored = registry.values;
     Start();
+
     EXPECT_EQ(QApplication::applicationName(), kTitle);
-    EXPECT_EQ(program->Values().MidiOutIndex, 1);
-    EXPECT_EQ(program->Values().SpeedStep, 3);
-    EXPECT_EQ(program->Values().Vendor, 0);
-    EXPECT_EQ(midi.opened, (std::vector<unsigned>{InMemoryMidiOutService::kMapper}));
-    EXPECT_EQ(Form1().windowTitle(), QStringLiteral("Faderwell Standard [MIDI MAPPER]"));
-    EXPECT_TRUE(Config().KG->isChecked());
-    EXPECT_EQ(midi.delivered, Kit(0));
-    EXPECT_EQ(Form1().Timer1.Interval(), 150);
+    EXPECT_EQ(program->Values().MidiOutIndex, c.values.MidiOutIndex);
+    EXPECT_EQ(program->Values().SpeedStep, c.values.SpeedStep);
+    EXPECT_EQ(program->Values().Vendor, c.values.Vendor);
+    EXPECT_EQ(Form1().windowTitle(), c.entry ? kTitle + " [" + c.entry + "]" : kTitle);
+    EXPECT_EQ(Config().MIDIPORT->count(), 2 + static_cast<int>(c.devices.size()));
+    EXPECT_EQ(Config().MIDIPORT->currentIndex(), c.listed);
+    // Reported before the window shows; an open is tried only where devices exist.
+    EXPECT_EQ(prompts.shown, c.shown);
+    EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "reset") != 0, !c.devices.empty());
+
+    EXPECT_EQ(Config().FSPEED->value(), c.slider);
+    EXPECT_EQ(Form1().Timer1.Interval(), FadeIntervalForStep(c.slider));
     EXPECT_FALSE(Form1().Timer1.Enabled());
+    EXPECT_TRUE((Config().*c.vendor)->isChecked());
+    // The stored vendor's kit goes out once, whether or not an output is open,
+    // while the drum box stays off.
+    EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "send"), 3);
+    EXPECT_EQ(midi.delivered, midi.open ? Kit(c.values.Vendor) : std::vector<ShortMessage>{});
+    EXPECT_FALSE(Form1().DrumSw->isChecked());
     EXPECT_EQ(About().verinfo->text(), QStringLiteral("Version 1.02 [2000-08-31]"));
-    EXPECT_TRUE(prompts.shown.empty());
-    // Nothing shows before the main loop, and nothing was saved.
+
+    // Nothing shows before the main loop, and nothing is saved.
     EXPECT_FALSE(Form1().isVisible());
     EXPECT_FALSE(Config().isVisible());
     EXPECT_FALSE(About().isVisible());
-    EXPECT_TRUE(registry.values.empty());
+    EXPECT_EQ(registry.values, stored);
 }
 
-TEST_F(StartUp, WithoutDevicesNothingOpensAndTheKitIsStillAttempted) {
-    midi.devices.clear();
-    Start();
-    EXPECT_TRUE(midi.opened.empty());
-    EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(Form1().windowTitle(), kTitle);
-    EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "send"), 3);
-    EXPECT_TRUE(midi.delivered.empty());
-    EXPECT_EQ(Config().MIDIPORT->count(), 2);
-}
+const std::vector<std::string> kOne{"Test Synth"};
+const std::vector<std::string> kTwo{"Test Synth", "Mod"};
+const std::vector<Shown> kGone{
+    RecordingPrompts::Note(QStringLiteral("このデバイスは利用できません"))};
+const std::vector<Shown> kBadSpeed{
+    RecordingPrompts::Failure(QStringLiteral("'SPEED' のデータ型が不正です."))};
+constexpr auto KG = &Tconfig::KG;
+constexpr auto GS = &Tconfig::GS;
+constexpr auto XG = &Tconfig::XG;
+constexpr const char* kMapper = "MIDI MAPPER";
+constexpr std::uint32_t kDword = regtype::kDword;
 
-TEST_F(StartUp, StoredIndexZeroOpensNothingAndNamesTheEmptyEntry) {
-    Store("MIDI_OUT", 0);
-    Start();
-    EXPECT_TRUE(midi.opened.empty());
-    EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(Form1().windowTitle(), QStringLiteral("Faderwell Standard [(None)]"));
-}
-
-TEST_F(StartUp, AStoredDeviceThatIsGoneIsReportedBeforeTheWindowShows) {
-    Store("MIDI_OUT", 5);
-    Start();
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].kind, RecordingPrompts::Shown::Kind::Message);
-    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("このデバイスは利用できません"));
-    EXPECT_FALSE(prompts.shown[0].mainWindowVisible);
-    EXPECT_EQ(Form1().windowTitle(), kTitle);
-    EXPECT_EQ(program->Values().MidiOutIndex, 5);            // kept until the user picks another
-    EXPECT_EQ(midi.delivered, std::vector<ShortMessage>{});  // nothing is open
-}
-
-TEST_F(StartUp, AStoredSpeedOutsideTheSliderSetsTheNearestIntervalAndIsKept) {
-    struct Case {
-        std::uint8_t stored;
-        int shown;
-        int interval;
-    };
-    for (const Case c : {Case{0, 1, 250}, Case{200, 5, 50}, Case{5, 5, 50}, Case{1, 1, 250}}) {
-        registry.values.clear();
-        Store("SPEED", c.stored);
-        Start();
-        EXPECT_EQ(Config().FSPEED->value(), c.shown) << int{c.stored};
-        EXPECT_EQ(Form1().Timer1.Interval(), c.interval) << int{c.stored};
-        EXPECT_EQ(program->Values().SpeedStep, c.stored);
-        program.reset();
-    }
-}
-
-TEST_F(StartUp, AStoredVendorSelectsItsKitWhileTheDrumBoxStaysOff) {
-    Store("VENDOR", 1);
-    Start();
-    EXPECT_TRUE(Config().GS->isChecked());
-    EXPECT_FALSE(Config().KG->isChecked());
-    EXPECT_EQ(midi.delivered, Kit(1));
-    EXPECT_FALSE(Form1().DrumSw->isChecked());
-}
-
-TEST_F(StartUp, AStoredValueOfTheWrongTypeIsReportedOnceAndStartUpGoesOn) {
-    Store("MIDI_OUT", 0);
-    Store("SPEED", 4, regtype::kDword);
-    Store("VENDOR", 2);
-    Start();
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].kind, RecordingPrompts::Shown::Kind::FailureReport);
-    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("'SPEED' のデータ型が不正です."));
-    EXPECT_FALSE(prompts.shown[0].mainWindowVisible);
-    // What was read before the failure stays; what comes after keeps its default.
-    EXPECT_EQ(program->Values().MidiOutIndex, 0);
-    EXPECT_EQ(program->Values().SpeedStep, 3);
-    EXPECT_EQ(program->Values().Vendor, 0);
-    EXPECT_EQ(Form1().windowTitle(), QStringLiteral("Faderwell Standard [(None)]"));
-    EXPECT_EQ(About().verinfo->text(), QStringLiteral("Version 1.02 [2000-08-31]"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Stored, StartUpWith,
+    testing::Values(
+        // clang-format off
+        StartCase{"FirstRun", kOne, {}, {1, 3, 0}, kMapper, 1, {}, 3, KG},
+        StartCase{"NoDevices", {}, {}, {1, 3, 0}, nullptr, 1, {}, 3, KG},
+        StartCase{"StoredNone", kOne, {{"MIDI_OUT", 0}}, {0, 3, 0}, "(None)", 0, {}, 3, KG},
+        StartCase{"Device", kTwo, {{"MIDI_OUT", 3}, {"VENDOR", 2}}, {3, 3, 2}, "Mod", 3, {}, 3, XG},
+        StartCase{"DeviceGone", kOne, {{"MIDI_OUT", 5}}, {5, 3, 0}, nullptr, -1, kGone, 3, KG},
+        StartCase{"SpeedBelow", kOne, {{"SPEED", 0}}, {1, 0, 0}, kMapper, 1, {}, 1, KG},
+        StartCase{"SpeedAbove", kOne, {{"SPEED", 200}}, {1, 200, 0}, kMapper, 1, {}, 5, KG},
+        StartCase{"Roland", kOne, {{"VENDOR", 1}}, {1, 3, 1}, kMapper, 1, {}, 3, GS},
+        StartCase{"UnknownVendor", kOne, {{"VENDOR", 7}}, {1, 3, 7}, kMapper, 1, {}, 3, KG},
+        // What was read before the failure stays; what comes after keeps its default.
+        StartCase{"WrongType", kOne, {{"MIDI_OUT", 0}, {"SPEED", 4, kDword}, {"VENDOR", 2}},
+                  {0, 3, 0}, "(None)", 0, kBadSpeed, 3, KG}),
+    // clang-format on
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StartUp, TheMainLoopShowsTheWindowCentredWithTheFocusOnStart) {
     Start();

@@ -14,17 +14,10 @@ protected:
     ProcessValues values{1, 3, 0};
     Mixer mixer{sink, timer, values};
 
-    static std::vector<ShortMessage> Volumes(int firstChannel, int lastChannel, int position,
-                                             int controller = 0) {
-        std::vector<ShortMessage> words;
-        for (int ch = firstChannel; ch <= lastChannel; ++ch) {
-            words.push_back(ChannelVolumeMessage(ch, controller, position));
-        }
-        return words;
-    }
     bool AllLinks(bool ticked, bool enabled) {
         for (int ch = 1; ch <= Mixer::kChannels; ++ch) {
-            if (mixer.C(ch).Ticked() != ticked || mixer.C(ch).Enabled() != enabled) return false;
+            if (mixer.C(ch).Ticked() != ticked || mixer.C(ch).Enabled() != enabled)
+                return false;
         }
         return true;
     }

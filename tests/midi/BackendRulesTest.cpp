@@ -89,69 +89,43 @@ std::vector<ShortMessage> ChannelSilencers() {
     return words;
 }
 
-std::vector<ShortMessage> After(std::vector<ShortMessage> noteOffs) {
-    const auto rest = ChannelSilencers();
-    noteOffs.insert(noteOffs.end(), rest.begin(), rest.end());
-    return noteOffs;
-}
+struct ResetCase {
+    const char* name;
+    std::vector<ShortMessage> tracked;
+    std::vector<ShortMessage> noteOffs;  // ahead of the channel silencers
+    friend void PrintTo(const ResetCase& c, std::ostream* os) { *os << c.name; }
+};
 
-TEST(SoundingNotesReset, WithNothingSoundingSilencesEveryChannelWithoutResettingControllers) {
+class SoundingNotesReset : public testing::TestWithParam<ResetCase> {};
+
+TEST_P(SoundingNotesReset, EndsEachSoundingNoteOnceThenSilencesEveryChannel) {
     SoundingNotes notes;
-    notes.Track(0x6407B0);  // a fader's Control Change is no note
-    EXPECT_TRUE(notes.Empty());
-    EXPECT_EQ(notes.SilencingWords(), ChannelSilencers());
+    for (const ShortMessage word : GetParam().tracked) notes.Track(word);
+    EXPECT_EQ(notes.Empty(), GetParam().noteOffs.empty());
+    auto expected = GetParam().noteOffs;
+    const auto silencers = ChannelSilencers();
+    expected.insert(expected.end(), silencers.begin(), silencers.end());
+    EXPECT_EQ(notes.SilencingWords(), expected);
     for (const ShortMessage word : notes.SilencingWords()) {
         EXPECT_NE((word >> 8) & 0xFF, 121u) << "Reset All Controllers would undo the faders";
     }
-}
-
-TEST(SoundingNotesReset, EndsTheHiHatThatWasLeftSoundingFirst) {
-    SoundingNotes notes;
-    notes.Track(0x642A99);
-    notes.Track(0x642A99);  // struck twice, ended once
-    EXPECT_EQ(notes.SilencingWords(), After({0x002A89}));
-}
-
-TEST(SoundingNotesReset, EndsEachSoundingNoteOnceByChannelThenKey) {
-    SoundingNotes notes;
-    notes.Track(0x7F4090);  // channel 1, key 64
-    notes.Track(0x7F3C9F);  // channel 16, key 60
-    notes.Track(0x7F3C90);  // channel 1, key 60
-    EXPECT_EQ(notes.SilencingWords(), After({0x003C80, 0x004080, 0x003C8F}));
-}
-
-struct EndCase {
-    const char* name;
-    ShortMessage ending;
-    friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class NoteEndedByTheProgram : public testing::TestWithParam<EndCase> {};
-
-TEST_P(NoteEndedByTheProgram, IsNotEndedAgain) {
-    SoundingNotes notes;
-    notes.Track(0x642A99);
-    notes.Track(GetParam().ending);
-    EXPECT_TRUE(notes.Empty());
-    EXPECT_EQ(notes.SilencingWords(), ChannelSilencers());
-}
-
-INSTANTIATE_TEST_SUITE_P(Endings, NoteEndedByTheProgram,
-                         testing::Values(EndCase{"NoteOff", 0x402A89},
-                                         EndCase{"NoteOnWithVelocityZero", 0x002A99}),
-                         [](const testing::TestParamInfo<EndCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-TEST(SoundingNotesReset, ANoteOnAnotherChannelOrKeyStaysSounding) {
-    SoundingNotes notes;
-    notes.Track(0x642A99);
-    notes.Track(0x002A88);  // channel 9, same key
-    notes.Track(0x002B89);  // channel 10, another key
-    EXPECT_EQ(notes.SilencingWords(), After({0x002A89}));
     notes.Clear();
-    EXPECT_EQ(notes.SilencingWords(), ChannelSilencers());
+    EXPECT_EQ(notes.SilencingWords(), silencers);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Tracked, SoundingNotesReset,
+    testing::Values(
+        ResetCase{"AFadersControlChangeIsNoNote", {0x6407B0}, {}},
+        ResetCase{"HiHatStruckTwiceEndedOnce", {0x642A99, 0x642A99}, {0x002A89}},
+        // Channel 1 key 64, channel 16 key 60, channel 1 key 60: by channel, then key.
+        ResetCase{
+            "ByChannelThenKey", {0x7F4090, 0x7F3C9F, 0x7F3C90}, {0x003C80, 0x004080, 0x003C8F}},
+        ResetCase{"EndedByNoteOff", {0x642A99, 0x402A89}, {}},
+        ResetCase{"EndedByNoteOnWithVelocityZero", {0x642A99, 0x002A99}, {}},
+        // Channel 9 with the same key, channel 10 with another key.
+        ResetCase{"OtherChannelOrKeyEndsNothing", {0x642A99, 0x002A88, 0x002B89}, {0x002A89}}),
+    [](const testing::TestParamInfo<ResetCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace faderwell::test

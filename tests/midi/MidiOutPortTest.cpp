@@ -31,27 +31,31 @@ protected:
     MidiOutPort port{service, values};
 };
 
+struct ListCase {
+    std::vector<std::string> devices;
+    Calls entries;
+    unsigned count;
+};
+
 TEST_F(MidiOutPortTest, ListIsNoneMapperThenEveryDeviceInDeviceOrder) {
-    service.devices = {"Synth B", "Synth A", "Synth B"};  // unsorted, duplicates kept
-    port.BuildOutputList();
-    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER", "Synth B", "Synth A", "Synth B"}));
-    EXPECT_EQ(service.calls, (Calls{"count", "name 0", "name 1", "name 2"}));
-    EXPECT_EQ(port.DeviceCount(), 3u);
-}
-
-TEST_F(MidiOutPortTest, WithoutDevicesTheListHoldsOnlyNoneAndMapper) {
-    port.BuildOutputList();
-    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER"}));
-    EXPECT_EQ(port.DeviceCount(), 0u);
-}
-
-TEST_F(MidiOutPortTest, DeviceCountIsKeptInEightBits) {
-    for (int device = 0; device < 257; ++device) {
-        service.devices.push_back("Port " + std::to_string(device));
+    std::vector<std::string> many;
+    for (int device = 0; device < 257; ++device) many.push_back("Port " + std::to_string(device));
+    const ListCase cases[] = {
+        {{}, {"(None)", "MIDI MAPPER"}, 0},
+        // Unsorted, duplicates kept.
+        {{"Synth B", "Synth A", "Synth B"},
+         {"(None)", "MIDI MAPPER", "Synth B", "Synth A", "Synth B"},
+         3},
+        {many, {"(None)", "MIDI MAPPER", "Port 0"}, 1},  // the count is kept in eight bits
+    };
+    for (const ListCase& c : cases) {
+        service.devices = c.devices;
+        service.calls.clear();
+        port.BuildOutputList();
+        EXPECT_EQ(port.Entries(), c.entries);
+        EXPECT_EQ(port.DeviceCount(), c.count);
     }
-    port.BuildOutputList();
-    EXPECT_EQ(port.DeviceCount(), 1u);
-    EXPECT_EQ(port.Entries(), (Calls{"(None)", "MIDI MAPPER", "Port 0"}));
+    EXPECT_EQ(service.calls, (Calls{"count", "name 0"}));  // names asked only within the count
 }
 
 struct OpenCase {
@@ -59,7 +63,8 @@ struct OpenCase {
     int index;
     std::set<unsigned> failing;
     std::uint8_t result;
-    Calls calls;  // after the reset and close every open begins with
+    Calls calls;        // after the reset and close every open begins with
+    const char* entry;  // in the caption's brackets after a successful open
     friend void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -68,26 +73,30 @@ class OpenByIndex : public MidiOutPortTest, public testing::WithParamInterface<O
 TEST_P(OpenByIndex, ResetsAndClosesThenOpensWhatTheIndexStandsFor) {
     const OpenCase& c = GetParam();
     service.failingOpens = c.failing;
-    WithDevices({"Synth A", "Synth B"});
+    WithDevices({"Synth A", "USB MIDI Interface 1"});
     EXPECT_EQ(port.Pick(c.index), c.result);
     Calls expected{"reset", "close"};
     expected.insert(expected.end(), c.calls.begin(), c.calls.end());
     EXPECT_EQ(service.calls, expected);
     EXPECT_EQ(values.MidiOutIndex, c.index);  // kept even when the open fails
     EXPECT_EQ(service.open, c.result == 0 && c.index != 0);
+    if (c.result == 0) {
+        EXPECT_EQ(port.Caption(), "Faderwell Standard [" + std::string(c.entry) + "]");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Indices, OpenByIndex,
-    testing::Values(OpenCase{"None", 0, {}, 0, {}}, OpenCase{"Mapper", 1, {}, 0, {"open mapper"}},
-                    OpenCase{"FirstDevice", 2, {}, 0, {"open 0"}},
-                    OpenCase{"SecondDevice", 3, {}, 0, {"open 1"}},
-                    OpenCase{"BeyondTheList", 5, {}, Service::kOpenError, {"open 3"}},
-                    OpenCase{"LastStoredIndex", 255, {}, Service::kOpenError, {"open 253"}},
-                    OpenCase{"Negative", -1, {}, 1, {}},
-                    OpenCase{
-                        "MapperFails", 1, {Service::kMapper}, Service::kOpenError, {"open mapper"}},
-                    OpenCase{"DeviceFails", 3, {1}, Service::kOpenError, {"open 1"}}),
+    testing::Values(
+        OpenCase{"None", 0, {}, 0, {}, "(None)"},
+        OpenCase{"Mapper", 1, {}, 0, {"open mapper"}, "MIDI MAPPER"},
+        OpenCase{"FirstDevice", 2, {}, 0, {"open 0"}, "Synth A"},
+        OpenCase{"SecondDevice", 3, {}, 0, {"open 1"}, "USB MIDI Interface 1"},
+        OpenCase{"BeyondTheList", 5, {}, Service::kOpenError, {"open 3"}, ""},
+        OpenCase{"LastStoredIndex", 255, {}, Service::kOpenError, {"open 253"}, ""},
+        OpenCase{"Negative", -1, {}, 1, {}, ""},
+        OpenCase{"MapperFails", 1, {Service::kMapper}, Service::kOpenError, {"open mapper"}, ""},
+        OpenCase{"DeviceFails", 3, {1}, Service::kOpenError, {"open 1"}, ""}),
     [](const testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 
 struct ResultCase {
@@ -116,8 +125,12 @@ TEST_F(MidiOutPortTest, EveryOpenIncludingTheFirstBeginsWithResetAndClose) {
     port.Pick(2);
     port.Pick(2);  // the same entry again is closed and opened anew
     port.Pick(0);
-    EXPECT_EQ(service.calls, (Calls{"reset", "close", "open mapper", "reset", "close", "open 0",
-                                    "reset", "close", "open 0", "reset", "close"}));
+    port.Pick(2);
+    port.ResetAndClose();  // the exit command
+    EXPECT_EQ(service.calls,
+              (Calls{"reset", "close", "open mapper", "reset", "close", "open 0", "reset", "close",
+                     "open 0", "reset", "close", "reset", "close", "open 0", "reset", "close"}));
+    EXPECT_FALSE(service.open);
 }
 
 TEST_F(MidiOutPortTest, WordsGoOneCallEachInOrderToTheOpenOutput) {
@@ -142,35 +155,6 @@ TEST_F(MidiOutPortTest, AfterAFailedOpenThePreviousOutputIsClosedAndWordsGoNowhe
     EXPECT_FALSE(service.open);
     EXPECT_EQ(service.opened, std::vector<unsigned>{0});
 }
-
-TEST_F(MidiOutPortTest, ExitResetsThenCloses) {
-    WithDevices({"Synth A"});
-    port.Pick(1);
-    service.calls.clear();
-    port.ResetAndClose();
-    EXPECT_EQ(service.calls, (Calls{"reset", "close"}));
-    EXPECT_FALSE(service.open);
-}
-
-struct CaptionCase {
-    int index;
-    const char* caption;
-    friend void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.caption; }
-};
-
-class Caption : public MidiOutPortTest, public testing::WithParamInterface<CaptionCase> {};
-
-TEST_P(Caption, IsTheTitleWithTheChosenEntryInBrackets) {
-    WithDevices({"Synth A", "USB MIDI Interface 1"});
-    ASSERT_EQ(port.Pick(GetParam().index), 0);
-    EXPECT_EQ(port.Caption(), GetParam().caption);
-}
-
-INSTANTIATE_TEST_SUITE_P(Entries, Caption,
-                         testing::Values(CaptionCase{0, "Faderwell Standard [(None)]"},
-                                         CaptionCase{1, "Faderwell Standard [MIDI MAPPER]"},
-                                         CaptionCase{3,
-                                                     "Faderwell Standard [USB MIDI Interface 1]"}));
 
 }  // namespace
 }  // namespace faderwell::test

@@ -100,22 +100,6 @@ TEST(Format, WrapsLikeTheEditorWithinEightyColumns) {
     EXPECT_GT(lines, 1);
 }
 
-TEST(Write, NewFileHoldsHeaderAndTheKeyWithItsValues) {
-    RegFile file;
-    EXPECT_EQ(file.Serialize(), "");
-    file.Set(kKey, "MIDI_OUT", {regtype::kBinary, {1}});
-    file.Set(kKey, "SPEED", {regtype::kBinary, {3}});
-    file.Set(kKey, "VENDOR", {regtype::kBinary, {0}});
-    EXPECT_EQ(file.Serialize(),
-              "Windows Registry Editor Version 5.00\n"
-              "\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n"
-              "\"MIDI_OUT\"=hex:01\n"
-              "\"SPEED\"=hex:03\n"
-              "\"VENDOR\"=hex:00\n"
-              "\n");
-}
-
 // ---- What the registry editor writes reads as it means ----
 
 struct ReadCase {
@@ -205,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kHead + "\"SPEED\"=hex:123\n", kHead + "\"SPEED\"=hex:01,\n",
                     kHead + "\"SPEED\"=hex:01,,02\n", kHead + "\"SPEED\"=hex:01,\\",
                     kHead + "\"SPEED\"=hex:01,\\\n", kHead + "\"SPEED\"=hex:01,\\\n[X]\n",
+                    kHead + "\"SPEED\"=hex:01,\\\n  02,\\\n\n",  // continued into a blank line
                     kHead + "\"SPEED\"=hex(1g):01\n", kHead + "\"SPEED\"=hex(123456789):01\n",
                     kHead + "\"SPEED\"=hex(:01\n", kHead + "\"SPEED\"=dword:123456789\n",
                     kHead + "\"SPEED\"=dword:\n", kHead + "\"SPEED\"=dword:1 2\n",
@@ -216,10 +201,6 @@ INSTANTIATE_TEST_SUITE_P(
                     kHead + "; \xED\xA0\x80\n",                     // surrogate
                     kHead + "; \xE3\x81\n",                         // cut short
                     kHead + std::string(RegFile::kMaxSize, ';')));  // too big
-
-TEST(Malformed, ContinuationIntoABlankLineLeavesATrailingComma) {
-    EXPECT_FALSE(RegFile::Parse(kHead + "\"SPEED\"=hex:01,\\\n  02,\\\n\n").has_value());
-}
 
 // ---- A change rewrites only its own line ----
 
@@ -260,39 +241,52 @@ TEST(Change, KeepsEverythingElseByteForByte) {
     EXPECT_EQ(after_sections[2], before_sections[2]);
 }
 
-TEST(Change, KeepsTheNameAsSpelledAndTheLineEnd) {
-    RegFile file = ParseOrFail(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\r\n\"speed\"=hex:01\r\n");
-    file.Set(kKey, "SPEED", {regtype::kBinary, {3}});
-    file.Set(kKey, "VENDOR", {regtype::kBinary, {2}});
-    EXPECT_EQ(file.Serialize(),
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\r\n\"speed\"=hex:03\r\n"
-              "\"VENDOR\"=hex:02\r\n");
+struct ChangeCase {
+    const char* label;
+    std::string before;
+    std::vector<std::pair<const char*, std::uint8_t>> set;  // one-byte binaries, in order
+    std::string after;
+};
+
+class Change : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(Change, WritesTheValuesWhereTheEditorWould) {
+    RegFile file = ParseOrFail(GetParam().before);
+    for (const auto& [name, byte] : GetParam().set)
+        file.Set(kKey, name, {regtype::kBinary, {byte}});
+    EXPECT_EQ(file.Serialize(), GetParam().after);
 }
 
-TEST(Change, GoesToTheLastSectionOfTheKey) {
-    RegFile file = ParseOrFail(kHead + "\"A\"=hex:01\n\n[X]\n\n" + kHead.substr(38));
-    file.Set(kKey, "A", {regtype::kBinary, {2}});
-    file.Set(kKey, "B", {regtype::kBinary, {3}});
-    EXPECT_EQ(file.Serialize(),
-              kHead + "\"A\"=hex:02\n\n[X]\n\n" + kHead.substr(38) + "\"B\"=hex:03\n");
-}
+const std::string kKeyLine = kHead.substr(38);
 
-TEST(Change, AddsTheKeyAfterOtherSectionsWhenMissing) {
-    RegFile file = ParseOrFail("REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01");
-    EXPECT_FALSE(file.HasKey(kKey));
-    file.Set(kKey, "SPEED", {regtype::kBinary, {3}});
-    EXPECT_EQ(file.Serialize(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01\n\n" +
-                                    kHead.substr(38) + "\"SPEED\"=hex:03\n\n");
-}
-
-TEST(Change, ReplacesADeletionOfTheValue) {
-    RegFile file = ParseOrFail(kHead + "\"SPEED\"=-\n");
-    file.Set(kKey, "SPEED", {regtype::kBinary, {3}});
-    EXPECT_EQ(file.Serialize(), kHead + "\"SPEED\"=hex:03\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, Change,
+    testing::Values(
+        ChangeCase{"new_file_holds_header_and_key",
+                   "",
+                   {{"MIDI_OUT", 1}, {"SPEED", 3}, {"VENDOR", 0}},
+                   kHead + "\"MIDI_OUT\"=hex:01\n\"SPEED\"=hex:03\n\"VENDOR\"=hex:00\n\n"},
+        ChangeCase{"keeps_the_name_as_spelled_and_the_line_end",
+                   "Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\r\n\"speed\"=hex:01\r\n",
+                   {{"SPEED", 3}, {"VENDOR", 2}},
+                   "Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\r\n\"speed\"=hex:03\r\n"
+                   "\"VENDOR\"=hex:02\r\n"},
+        ChangeCase{"goes_to_the_last_section_of_the_key",
+                   kHead + "\"A\"=hex:01\n\n[X]\n\n" + kKeyLine,
+                   {{"A", 2}, {"B", 3}},
+                   kHead + "\"A\"=hex:02\n\n[X]\n\n" + kKeyLine + "\"B\"=hex:03\n"},
+        ChangeCase{"adds_the_key_after_other_sections",
+                   "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01",
+                   {{"SPEED", 3}},
+                   "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01\n\n" + kKeyLine +
+                       "\"SPEED\"=hex:03\n\n"},
+        ChangeCase{"replaces_a_deletion_of_the_value",
+                   kHead + "\"SPEED\"=-\n",
+                   {{"SPEED", 3}},
+                   kHead + "\"SPEED\"=hex:03\n"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace faderwell

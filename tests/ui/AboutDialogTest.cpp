@@ -29,84 +29,77 @@ protected:
     Tversioninfo about{opener};
 };
 
-TEST_F(AboutDialogTest, VersionTextEndsAtItsRightEdge) {
+TEST_F(AboutDialogTest, TextsAndTheVersionEndingAtItsRightEdge) {
     EXPECT_EQ(about.verinfo->text(), QStringLiteral("Version 1.02 [2000-08-31]"));
     EXPECT_EQ(about.verinfo->x() + about.verinfo->width(), 260);
     EXPECT_GE(about.verinfo->width(), about.verinfo->sizeHint().width()) << "text not cut";
     EXPECT_EQ(about.Label1->text(), QStringLiteral("Faderwell Standard"));
     EXPECT_TRUE(about.Label1->font().bold());
-}
-
-TEST_F(AboutDialogTest, AddressLineShowsThePageThatIsOpened) {
+    // The address line shows the page that is opened.
     EXPECT_EQ(about.Label4->text(), "URL=" + Tversioninfo::MakerPage().toString());
     // Looks like its neighbours: no link underline, no hand pointer.
     EXPECT_FALSE(about.Label4->font().underline());
     EXPECT_EQ(about.Label4->cursor().shape(), about.Label3->cursor().shape());
 }
 
-// How WWW is pressed; each way gives Cancel and opens the page while the
-// dialog is still on screen.
-struct WwwPress {
+// Every way to close the dialog. WWW, however pressed, gives Cancel and opens
+// the page while the dialog is still on screen; OK and the close box open nothing.
+struct Closing {
     const char* name;
     void (*press)(Tversioninfo&);
+    QDialog::DialogCode result;
+    bool opensPage;
 };
 
-void PrintTo(const WwwPress& press, std::ostream* os) {
-    *os << press.name;
+void PrintTo(const Closing& closing, std::ostream* os) {
+    *os << closing.name;
 }
 
-class WwwPressTest : public AboutDialogTest, public testing::WithParamInterface<WwwPress> {};
+class ClosingTest : public AboutDialogTest, public testing::WithParamInterface<Closing> {};
 
-TEST_P(WwwPressTest, OpensThePageThenCloses) {
+TEST_P(ClosingTest, GivesItsResultAndOpensThePageOnlyForWww) {
     ShowDialog();
     GetParam().press(about);
 
     EXPECT_FALSE(about.isVisible());
-    EXPECT_EQ(about.result(), QDialog::Rejected);
-    ASSERT_EQ(opener.pages.size(), 1);
-    EXPECT_EQ(opener.pages.front(), Tversioninfo::MakerPage());
-    EXPECT_TRUE(opener.shownWhenOpened.front());
+    EXPECT_EQ(about.result(), GetParam().result);
+    ASSERT_EQ(opener.pages.size(), GetParam().opensPage ? 1 : 0);
+    if (GetParam().opensPage) {
+        EXPECT_EQ(opener.pages.front(), Tversioninfo::MakerPage());
+        EXPECT_TRUE(opener.shownWhenOpened.front());
+    }
 }
 
+constexpr auto kCancel = QDialog::Rejected;
 INSTANTIATE_TEST_SUITE_P(
-    About, WwwPressTest,
+    About, ClosingTest,
     testing::Values(
-        WwwPress{"Mouse", [](Tversioninfo& d) { QTest::mouseClick(d.WWW, Qt::LeftButton); }},
-        WwwPress{"Escape", [](Tversioninfo& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
-        WwwPress{"EscapeOnOk", [](Tversioninfo& d) { QTest::keyClick(d.OKBtn, Qt::Key_Escape); }},
-        WwwPress{"EnterOnWww",
-                 [](Tversioninfo& d) {
-                     QTest::keyClick(&d, Qt::Key_Tab);
-                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-                 }},
-        WwwPress{"SpaceOnWww",
-                 [](Tversioninfo& d) {
-                     d.WWW->setFocus();
-                     QTest::keyClick(d.WWW, Qt::Key_Space);
-                 }}),
-    [](const testing::TestParamInfo<WwwPress>& info) { return std::string(info.param.name); });
-
-TEST_F(AboutDialogTest, EnterAndOkCloseWithOkAndOpenNothing) {
-    ShowDialog();
-    EXPECT_EQ(QApplication::focusWidget(), about.OKBtn);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_FALSE(about.isVisible());
-    EXPECT_EQ(about.result(), QDialog::Accepted);
-
-    ShowDialog();
-    QTest::mouseClick(about.OKBtn, Qt::LeftButton);
-    EXPECT_FALSE(about.isVisible());
-    EXPECT_EQ(about.result(), QDialog::Accepted);
-    EXPECT_TRUE(opener.pages.isEmpty());
-}
-
-TEST_F(AboutDialogTest, CloseButtonOpensNothing) {
-    ShowDialog();
-    about.close();  // what the title bar's close button asks for
-    EXPECT_FALSE(about.isVisible());
-    EXPECT_EQ(about.result(), QDialog::Rejected);
-    EXPECT_TRUE(opener.pages.isEmpty());
-}
+        Closing{"Mouse", [](Tversioninfo& d) { QTest::mouseClick(d.WWW, Qt::LeftButton); }, kCancel,
+                true},
+        Closing{"Escape", [](Tversioninfo& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kCancel,
+                true},
+        Closing{"EscapeOnOk", [](Tversioninfo& d) { QTest::keyClick(d.OKBtn, Qt::Key_Escape); },
+                kCancel, true},
+        Closing{"EnterOnWww",
+                [](Tversioninfo& d) {
+                    QTest::keyClick(&d, Qt::Key_Tab);
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                },
+                kCancel, true},
+        Closing{"SpaceOnWww",
+                [](Tversioninfo& d) {
+                    d.WWW->setFocus();
+                    QTest::keyClick(d.WWW, Qt::Key_Space);
+                },
+                kCancel, true},
+        // The focus starts on OK.
+        Closing{"EnterOnOk",
+                [](Tversioninfo&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); },
+                QDialog::Accepted, false},
+        Closing{"MouseOnOk", [](Tversioninfo& d) { QTest::mouseClick(d.OKBtn, Qt::LeftButton); },
+                QDialog::Accepted, false},
+        Closing{"CloseBox", [](Tversioninfo& d) { d.close(); }, kCancel, false}),
+    [](const testing::TestParamInfo<Closing>& info) { return std::string(info.param.name); });
 
 TEST_F(AboutDialogTest, ClickOnTheAddressOpensThePageAndStaysOpen) {
     ShowDialog();
@@ -136,15 +129,8 @@ TEST_F(AboutDialogTest, FocusOnWwwIsKeptForTheNextShowing) {
 }
 
 TEST_F(AboutDialogTest, FixedFrameCentredFirstThenWhereItWas) {
-    ShowDialog();
-    ExpectFixedCentredDialog(about, QStringLiteral("バージョン情報"), {271, 107});
-    SaveScreenshot(about, QStringLiteral("about-dialog.png"));
-
-    const QPoint moved = about.pos() + QPoint(25, -15);
-    about.move(moved);
-    QTest::mouseClick(about.OKBtn, Qt::LeftButton);
-    ShowDialog();
-    EXPECT_EQ(about.pos(), moved);
+    ExpectFixedCentredDialog(about, QStringLiteral("バージョン情報"), {271, 107},
+                             QStringLiteral("about-dialog.png"));
 }
 
 TEST(ConnectorPictureTest, WhiteDiscWithBlackPinsAndKeyOnClear) {

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QWindow>
+#include <functional>
 
 #include "MainWindowFixture.h"
 #include "ui/WindowWidgets.h"
@@ -13,19 +13,26 @@ namespace {
 
 using MainWindowBehaviour = MainWindowTest;
 
-TEST_F(MainWindowBehaviour, LineStepsOnAChannelFaderSendOneWordEach) {
+TEST_F(MainWindowBehaviour, ArrowsTroughAndKeysMoveAChannelFaderOneWordPerStep) {
     const QPoint upArrow = PartCentre(form.Vol5, QStyle::SC_ScrollBarSubLine);
-    for (int i = 0; i < 4; ++i) Click(form.Vol5, upArrow);
-    EXPECT_EQ(Take(), (std::vector<ShortMessage>{
-                          ChannelVolumeMessage(5, 0, 63), ChannelVolumeMessage(5, 0, 62),
-                          ChannelVolumeMessage(5, 0, 61), ChannelVolumeMessage(5, 0, 60)}));
-    EXPECT_EQ(form.LValue->text(), QStringLiteral("67"));
-    EXPECT_EQ(form.Vol5->value(), 60);
-
-    // A click in the trough also moves by one.
-    Click(form.Vol5, PartCentre(form.Vol5, QStyle::SC_ScrollBarAddPage));
-    EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(5, 0, 61)}));
-    EXPECT_EQ(form.LValue->text(), QStringLiteral("66"));
+    const QPoint lowerTrough = PartCentre(form.Vol5, QStyle::SC_ScrollBarAddPage);
+    const auto click = [&](QPoint at) { return [this, at] { Click(form.Vol5, at); }; };
+    const auto key = [&](Qt::Key k) { return [this, k] { QTest::keyClick(form.Vol5, k); }; };
+    const std::pair<std::function<void()>, int> steps[] = {
+        {click(upArrow), 63},       {click(upArrow), 62},   {click(lowerTrough), 63},
+        {key(Qt::Key_Home), 0},     {key(Qt::Key_Down), 1}, {key(Qt::Key_End), 127},
+        {key(Qt::Key_PageUp), 126}, {key(Qt::Key_Up), 125},
+    };
+    form.Vol5->setFocus();
+    for (const auto& [gesture, position] : steps) {
+        gesture();
+        EXPECT_EQ(Take(), Volumes(5, 5, position)) << position;
+        EXPECT_EQ(form.Vol5->value(), position);
+        EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
+    }
+    QTest::keyClick(form.Vol5, Qt::Key_End);
+    QTest::keyClick(form.Vol5, Qt::Key_End);  // already there: nothing
+    EXPECT_EQ(Take().size(), 1u);
 }
 
 TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
@@ -48,58 +55,39 @@ TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
     EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
 }
 
-TEST_F(MainWindowBehaviour, KeysMoveTheFocusedFaderToItsEndsAndByLines) {
-    form.Vol3->setFocus();
-    struct Case {
-        Qt::Key key;
-        int position;
-    };
-    const Case cases[] = {{Qt::Key_Home, 0},
-                          {Qt::Key_Down, 1},
-                          {Qt::Key_End, 127},
-                          {Qt::Key_PageUp, 126},
-                          {Qt::Key_Up, 125}};
-    for (const Case& c : cases) {
-        QTest::keyClick(form.Vol3, c.key);
-        EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(3, 0, c.position)}))
-            << c.position;
-        EXPECT_EQ(form.Vol3->value(), c.position);
-    }
-    QTest::keyClick(form.Vol3, Qt::Key_PageUp);
-    QTest::keyClick(form.Vol3, Qt::Key_End);
-    QTest::keyClick(form.Vol3, Qt::Key_End);  // already there: nothing
-    EXPECT_EQ(Take().size(), 2u);
-}
+TEST_F(MainWindowBehaviour, LinkBoxesAndPresetsDriveTheChannelsAndTheFadersFollow) {
+    Click(form.C5);  // a link box only changes its mark
+    EXPECT_FALSE(form.C5->isChecked());
+    EXPECT_FALSE(form.Model().C5.Ticked());
+    EXPECT_TRUE(Take().empty());
 
-TEST_F(MainWindowBehaviour, PresetsMoveEveryLinkedChannelInOrderOnce) {
-    struct Case {
-        QPushButton* button;
-        int position;
-        const char* shown;
-    };
-    const Case cases[] = {{form.SB1, 0, "127"}, {form.SB3, 127, "0"}, {form.SB2, 63, "64"}};
-    for (const Case& c : cases) {
-        Click(c.button);
-        EXPECT_EQ(Take(), Volumes(1, 16, c.position)) << c.shown;
-        EXPECT_EQ(form.MVol->value(), c.position);
-        for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-            EXPECT_EQ(form.Vol(channel)->value(), c.position);
-        }
-        EXPECT_EQ(form.LValue->text(), QString::fromLatin1(c.shown));
-        Click(c.button);
-        EXPECT_TRUE(Take().empty()) << "second press of " << c.shown;
+    auto expected = Volumes(1, 4, 127);
+    const auto rest = Volumes(6, 16, 127);
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    Click(form.SB3);
+    EXPECT_EQ(Take(), expected);
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
+        EXPECT_EQ(form.Vol(channel)->value(), channel == 5 ? Mixer::kStartPosition : 127);
     }
-}
+    EXPECT_EQ(form.MVol->value(), 127);
+    EXPECT_EQ(form.LValue->text(), QStringLiteral("0"));
+    Click(form.SB3);
+    EXPECT_TRUE(Take().empty()) << "second press";
+    Click(form.SB1);
+    EXPECT_EQ(Take().size(), 15u);
+    EXPECT_EQ(form.Vol16->value(), 0);
+    EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
 
-TEST_F(MainWindowBehaviour, TheAllLinksBoxTicksEveryLinkAndGatesTheStartButton) {
-    Click(form.MC);
+    Click(form.MC);  // the all-links box clears every link and gates the start button
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
         EXPECT_FALSE(form.C(channel)->isChecked()) << channel;
     }
     EXPECT_FALSE(form.StartB->isEnabled());
-    Click(form.SB1);  // the master moves alone
+    Click(form.SB2);  // the master moves alone
     EXPECT_TRUE(Take().empty());
-    EXPECT_EQ(form.Vol1->value(), Mixer::kStartPosition);
+    EXPECT_EQ(form.MVol->value(), 63);
+    EXPECT_EQ(form.LValue->text(), QStringLiteral("64"));
+    EXPECT_EQ(form.Vol1->value(), 0);
 
     Click(form.MC);
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
@@ -107,20 +95,6 @@ TEST_F(MainWindowBehaviour, TheAllLinksBoxTicksEveryLinkAndGatesTheStartButton) 
     }
     EXPECT_TRUE(form.StartB->isEnabled());
     EXPECT_TRUE(Take().empty());  // ticking links moves nothing by itself
-}
-
-TEST_F(MainWindowBehaviour, AChannelLinkBoxOnlyChangesItsMark) {
-    Click(form.C5);
-    EXPECT_FALSE(form.C5->isChecked());
-    EXPECT_FALSE(form.Model().C5.Ticked());
-    EXPECT_TRUE(Take().empty());
-
-    Click(form.SB3);
-    auto expected = Volumes(1, 4, 127);
-    const auto rest = Volumes(6, 16, 127);
-    expected.insert(expected.end(), rest.begin(), rest.end());
-    EXPECT_EQ(Take(), expected);
-    EXPECT_EQ(form.Vol5->value(), Mixer::kStartPosition);
 }
 
 TEST_F(MainWindowBehaviour, ControllerArrowsStopAtTheirEndsWithoutWrapping) {
@@ -202,12 +176,7 @@ TEST_F(MainWindowBehaviour, AWholeFadeAtTheFastestSpeedRunsOnRealTicks) {
     EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
 
     // From the start level (position 127) one step per tick to the stop level (0).
-    std::vector<ShortMessage> expected;
-    for (int position = 126; position >= 0; --position) {
-        const auto tick = Volumes(1, 16, position);
-        expected.insert(expected.end(), tick.begin(), tick.end());
-    }
-    EXPECT_EQ(Take(), expected);
+    EXPECT_EQ(Take(), FadeTicks(Steps(126, 0)));
 }
 
 TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
@@ -225,13 +194,7 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
     form.StartB->setFocus();
     QTest::keyClick(form.StartB, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer1.Enabled(); }, 2000));
-    std::vector<ShortMessage> expected;
-    for (int position = 1; position <= 3; ++position) {
-        expected.push_back(HiHatTick());
-        const auto tick = Volumes(1, 16, position);
-        expected.insert(expected.end(), tick.begin(), tick.end());
-    }
-    EXPECT_EQ(Take(), expected);
+    EXPECT_EQ(Take(), FadeTicks(Steps(1, 3), true));
     EXPECT_EQ(Locks(form), kUnlocked);
 
     // A long fade, stopped by the mouse after a few ticks.
@@ -244,18 +207,6 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
     const std::size_t sent = Take().size();
     QTest::qWait(200);
     EXPECT_TRUE(Take().empty()) << sent;
-}
-
-TEST_F(MainWindowBehaviour, TheExitCommandResetsAndClosesTheOutputTheCloseBoxDoesNot) {
-    form.windowHandle()->close();  // what the title bar's close box asks for
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(midi.calls.empty());
-
-    form.ShowCentred();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.Exit1->trigger();
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(midi.calls, (std::vector<std::string>{"reset", "close"}));
 }
 
 }  // namespace

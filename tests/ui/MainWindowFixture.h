@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <vector>
 
-#include "MainWindowDoubles.h"
-#include "core/Messages.h"
+#include "UiDoubles.h"
+#include "core/Doubles.h"
 #include "midi/InMemoryMidiOutService.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
@@ -46,32 +44,6 @@ protected:
         auto words = std::move(midi.delivered);
         midi.delivered.clear();
         return words;
-    }
-
-    static std::vector<ShortMessage> Volumes(int firstChannel, int lastChannel, int position,
-                                             int controller = 0) {
-        std::vector<ShortMessage> words;
-        for (int channel = firstChannel; channel <= lastChannel; ++channel) {
-            words.push_back(ChannelVolumeMessage(channel, controller, position));
-        }
-        return words;
-    }
-
-    /// The centre of one part of a scroll bar (arrow, trough, thumb).
-    static QPoint PartCentre(QScrollBar* bar, QStyle::SubControl part) {
-        QStyleOptionSlider option;
-        option.initFrom(bar);
-        option.subControls = QStyle::SC_All;
-        option.orientation = bar->orientation();
-        option.minimum = bar->minimum();
-        option.maximum = bar->maximum();
-        option.sliderPosition = bar->sliderPosition();
-        option.sliderValue = bar->value();
-        option.singleStep = bar->singleStep();
-        option.pageStep = bar->pageStep();
-        if (bar->orientation() == Qt::Horizontal)
-            option.state |= QStyle::State_Horizontal;
-        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
     }
 
     static void Click(QWidget* widget, QPoint at = {}) {

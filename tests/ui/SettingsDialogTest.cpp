@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QScreen>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <algorithm>
 
@@ -19,6 +18,17 @@ namespace {
 
 const QString kTitle = QStringLiteral("Faderwell Standard");
 const QString kUnavailable = QStringLiteral("このデバイスは利用できません");
+
+/// A timer whose interval cannot be set once `failing`: the handler fails half-way.
+class FailingTimer final : public ManualTimer {
+public:
+    void SetInterval(int milliseconds) override {
+        if (failing)
+            throw Failure("タイマーを設定できません");
+        ManualTimer::SetInterval(milliseconds);
+    }
+    bool failing{false};
+};
 
 class SettingsDialogTest : public testing::Test {
 protected:
@@ -46,24 +56,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !list.window()->isVisible(); }));
     }
 
-    QRect SliderHandle() const {
-        const QSlider& slider = *config.FSPEED;
-        QStyleOptionSlider option;
-        option.initFrom(&slider);
-        option.orientation = slider.orientation();
-        option.minimum = slider.minimum();
-        option.maximum = slider.maximum();
-        option.sliderPosition = slider.sliderPosition();
-        option.sliderValue = slider.value();
-        option.singleStep = slider.singleStep();
-        option.pageStep = slider.pageStep();
-        option.tickPosition = slider.tickPosition();
-        option.tickInterval = slider.tickInterval();
-        option.upsideDown = slider.invertedAppearance() != (option.direction == Qt::RightToLeft);
-        return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle,
-                                              &slider);
-    }
-
     long Count(const std::string& call) const {
         return std::count(service.calls.begin(), service.calls.end(), call);
     }
@@ -71,105 +63,43 @@ protected:
     InMemoryMidiOutService service;
     ProcessValues values{1, 3, 0};  // what the main window leaves after loading nothing
     MidiOutPort port{service, values};
-    ManualTimer timer;
+    FailingTimer timer;
     Mixer mixer{port, timer, values};
     RecordingPrompts prompts;
     QWidget form1;
     Tconfig config{form1, mixer, port, values, prompts};
 };
 
-// ---- Start-up -------------------------------------------------------------
-
-struct StartupCase {
-    const char* name;
-    int devices;
-    ProcessValues stored;
-    int selectedEntry;  // -1: none
-    QString title;
-    bool message;
-    int slider;
-    int interval;
-    QRadioButton* const Tconfig::*checked;
-};
-
-void PrintTo(const StartupCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SettingsStartupTest : public SettingsDialogTest,
-                            public testing::WithParamInterface<StartupCase> {};
-
-TEST_P(SettingsStartupTest, AppliesTheStoredSettings) {
-    const StartupCase& c = GetParam();
-    service.devices.assign(static_cast<std::size_t>(c.devices), "Device");
-    values = c.stored;
-
-    config.FormCreate();
-
-    EXPECT_EQ(config.MIDIPORT->count(), 2 + c.devices);
-    EXPECT_EQ(config.MIDIPORT->currentIndex(), c.selectedEntry);
-    EXPECT_EQ(form1.windowTitle(), c.title);
-    EXPECT_EQ(prompts.messages, c.message ? QStringList{kUnavailable} : QStringList{});
-    EXPECT_EQ(Count("reset") != 0, c.devices != 0) << "an open is tried only when devices exist";
-
-    EXPECT_EQ(config.FSPEED->value(), c.slider);
-    EXPECT_EQ(timer.Interval(), c.interval);
-    EXPECT_TRUE((config.*c.checked)->isChecked());
-
-    // Showing the stored values is no user change: nothing new is stored.
-    EXPECT_EQ(values.MidiOutIndex, c.stored.MidiOutIndex);
-    EXPECT_EQ(values.SpeedStep, c.stored.SpeedStep);
-    EXPECT_EQ(values.Vendor, c.stored.Vendor);
-
-    // The drum kit of the stored vendor is sent whether or not an output is open.
-    EXPECT_EQ(Count("send"), 3);
-    if (service.open) {
-        const auto kit = DrumKitSelect(c.stored.Vendor);
-        EXPECT_EQ(service.delivered, std::vector<ShortMessage>(kit.begin(), kit.end()));
-    }
-    EXPECT_TRUE(prompts.failures.isEmpty());
-}
-
-const QString kMapperTitle = kTitle + " [MIDI MAPPER]";
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, SettingsStartupTest,
-    testing::Values(
-        StartupCase{"FirstRun", 1, {1, 3, 0}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG},
-        StartupCase{"NoDevices", 0, {1, 3, 0}, 1, kTitle, false, 3, 150, &Tconfig::KG},
-        StartupCase{
-            "StoredNone", 2, {0, 3, 0}, 0, kTitle + " [(None)]", false, 3, 150, &Tconfig::KG},
-        StartupCase{
-            "StoredDevice", 2, {3, 3, 2}, 3, kTitle + " [Device]", false, 3, 150, &Tconfig::XG},
-        StartupCase{"DeviceGone", 2, {5, 3, 0}, -1, kTitle, true, 3, 150, &Tconfig::KG},
-        StartupCase{"SpeedBelowRange", 1, {1, 0, 0}, 1, kMapperTitle, false, 1, 250, &Tconfig::KG},
-        StartupCase{"SpeedAboveRange", 1, {1, 200, 0}, 1, kMapperTitle, false, 5, 50, &Tconfig::KG},
-        StartupCase{"Roland", 1, {1, 3, 1}, 1, kMapperTitle, false, 3, 150, &Tconfig::GS},
-        StartupCase{"UnknownVendor", 1, {1, 3, 7}, 1, kMapperTitle, false, 3, 150, &Tconfig::KG}),
-    [](const testing::TestParamInfo<StartupCase>& info) { return std::string(info.param.name); });
-
 // ---- Output list ----------------------------------------------------------
 
-TEST_F(SettingsDialogTest, PickingEntriesOpensThemAndTitlesTheMainWindow) {
+TEST_F(SettingsDialogTest, EveryWayOfPickingOpensTheEntryAndTitlesTheMainWindow) {
     config.FormCreate();
     ShowDialog();
     const long sendsAtStart = Count("send");
+    const auto expectPicked = [&](int index, const char* entry) {
+        EXPECT_EQ(values.MidiOutIndex, index);
+        EXPECT_EQ(form1.windowTitle(), kTitle + " [" + entry + "]");
+        // "(None)" opens nothing and still counts as a success.
+        EXPECT_EQ(service.open, index != 0) << entry;
+    };
 
     PickFromList(2);
-    EXPECT_EQ(values.MidiOutIndex, 2);
+    expectPicked(2, "Synth A");
     EXPECT_EQ(service.opened.back(), 0u);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [Synth A]");
+    PickFromList(0);
+    expectPicked(0, "(None)");
+    // Arrow keys and the wheel on the closed list are picks too.
+    config.MIDIPORT->setFocus();
+    QTest::keyClick(config.MIDIPORT, Qt::Key_Down);
+    QTest::keyClick(config.MIDIPORT, Qt::Key_Down);
+    expectPicked(2, "Synth A");
+    QTest::keyClick(config.MIDIPORT, Qt::Key_Up);
+    QTest::keyClick(config.MIDIPORT, Qt::Key_Up);
+    expectPicked(0, "(None)");
+    WheelDown(*config.MIDIPORT);
+    expectPicked(1, "MIDI MAPPER");
 
-    PickFromList(0);  // "(None)" opens nothing and still counts as a success
-    EXPECT_EQ(values.MidiOutIndex, 0);
-    EXPECT_FALSE(service.open);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [(None)]");
-
-    PickFromList(1);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [MIDI MAPPER]");
-    EXPECT_TRUE(service.open);
-
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(Count("send"), sendsAtStart) << "a pick does not send the drum kit again";
 }
 
@@ -181,48 +111,36 @@ TEST_F(SettingsDialogTest, FailedPickKeepsTheIndexAndTheTitle) {
 
     PickFromList(3);
 
-    EXPECT_EQ(prompts.messages, QStringList{kUnavailable});
+    EXPECT_EQ(prompts.shown, std::vector{RecordingPrompts::Note(kUnavailable)});
     EXPECT_EQ(values.MidiOutIndex, 3);
     EXPECT_EQ(config.MIDIPORT->currentIndex(), 3);
     EXPECT_EQ(form1.windowTitle(), titleBefore);
     EXPECT_FALSE(service.open) << "the output open before was closed";
 }
 
-TEST_F(SettingsDialogTest, ArrowKeysAndWheelOnTheClosedListArePicks) {
-    config.FormCreate();
-    ShowDialog();
-    config.MIDIPORT->setFocus();
-
-    QTest::keyClick(config.MIDIPORT, Qt::Key_Down);
-    EXPECT_EQ(values.MidiOutIndex, 2);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [Synth A]");
-
-    QTest::keyClick(config.MIDIPORT, Qt::Key_Up);
-    QTest::keyClick(config.MIDIPORT, Qt::Key_Up);
-    EXPECT_EQ(values.MidiOutIndex, 0);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [(None)]");
-
-    WheelDown(*config.MIDIPORT);
-    EXPECT_EQ(values.MidiOutIndex, 1);
-    EXPECT_EQ(form1.windowTitle(), kTitle + " [MIDI MAPPER]");
-}
-
 // ---- Speed ----------------------------------------------------------------
 
-TEST_F(SettingsDialogTest, ClickOnTheTrackChangesTheIntervalAtOnce) {
+TEST_F(SettingsDialogTest, ClicksKeysAndWheelOnTheSliderStoreTheStepAndSetTheInterval) {
     config.FormCreate();
     ShowDialog();
-    const QRect handle = SliderHandle();
+    const auto expectStep = [&](int step) {
+        EXPECT_EQ(config.FSPEED->value(), step);
+        EXPECT_EQ(values.SpeedStep, step);
+        EXPECT_EQ(timer.Interval(), FadeIntervalForStep(step));
+    };
+    const int y = PartCentre(config.FSPEED, QStyle::SC_SliderHandle).y();
 
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {},
-                      {config.FSPEED->width() - 4, handle.center().y()});
-    EXPECT_EQ(config.FSPEED->value(), 4);
-    EXPECT_EQ(values.SpeedStep, 4);
-    EXPECT_EQ(timer.Interval(), FadeIntervalForStep(4));
-
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {3, handle.center().y()});
-    EXPECT_EQ(values.SpeedStep, 3);
-    EXPECT_EQ(timer.Interval(), 150);
+    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {config.FSPEED->width() - 4, y});
+    expectStep(4);  // a click on the track moves one step
+    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {3, y});
+    expectStep(3);
+    config.FSPEED->setFocus();
+    QTest::keyClick(config.FSPEED, Qt::Key_End);
+    expectStep(5);
+    QTest::keyClick(config.FSPEED, Qt::Key_PageDown);
+    expectStep(4);
+    WheelDown(*config.FSPEED);
+    expectStep(3);
 }
 
 // A stored step outside 1..5 shows at the nearest end; any handling of the
@@ -235,7 +153,7 @@ TEST_P(UntouchedSliderTest, HandlingWithoutMovingStoresTheStep) {
     ShowDialog();
     ASSERT_EQ(config.FSPEED->value(), 1);
     ASSERT_EQ(values.SpeedStep, 0);
-    const QPoint thumb = SliderHandle().center();
+    const QPoint thumb = PartCentre(config.FSPEED, QStyle::SC_SliderHandle);
 
     switch (GetParam()) {
         case 0:  // a click on the thumb
@@ -269,23 +187,6 @@ std::string GestureName(const testing::TestParamInfo<int>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, UntouchedSliderTest, testing::Values(0, 1, 2, 3), GestureName);
-
-TEST_F(SettingsDialogTest, KeysAndWheelOnTheSliderStoreTheStep) {
-    config.FormCreate();
-    ShowDialog();
-    config.FSPEED->setFocus();
-
-    QTest::keyClick(config.FSPEED, Qt::Key_End);
-    EXPECT_EQ(values.SpeedStep, 5);
-    EXPECT_EQ(timer.Interval(), 50);
-    QTest::keyClick(config.FSPEED, Qt::Key_PageDown);
-    EXPECT_EQ(values.SpeedStep, 4);
-
-    WheelDown(*config.FSPEED);
-    EXPECT_EQ(config.FSPEED->value(), 3);
-    EXPECT_EQ(values.SpeedStep, 3);
-    EXPECT_EQ(timer.Interval(), 150);
-}
 
 // ---- Vendor ---------------------------------------------------------------
 
@@ -376,45 +277,24 @@ TEST_F(SettingsDialogTest, TabVisitsOnlyTheCheckedVendor) {
     EXPECT_EQ(values.Vendor, 2);
 }
 
-/// A timer whose interval cannot be set: the handler fails half-way.
-class FailingTimer final : public ManualTimer {
-public:
-    void SetInterval(int) override { throw Failure("タイマーを設定できません"); }
-};
-
-TEST(SettingsDialogFailureTest, FailureInAHandlerIsReportedAndTheDialogStays) {
-    InMemoryMidiOutService service;
-    ProcessValues values{1, 3, 0};
-    MidiOutPort port{service, values};
-    FailingTimer timer;
-    Mixer mixer{port, timer, values};
-    RecordingPrompts prompts;
-    QWidget form1;
-    Tconfig config{form1, mixer, port, values, prompts};
-    config.open();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&config));
-
+TEST_F(SettingsDialogTest, FailureInAHandlerIsReportedAndTheDialogStays) {
+    timer.failing = true;
+    ShowDialog();
     config.FSPEED->setFocus();
     QTest::keyClick(config.FSPEED, Qt::Key_Right);
 
-    EXPECT_EQ(prompts.failures, QStringList{QStringLiteral("タイマーを設定できません.")});
+    EXPECT_EQ(prompts.shown,
+              std::vector{RecordingPrompts::Failure(QStringLiteral("タイマーを設定できません."))});
     EXPECT_EQ(values.SpeedStep, 3) << "the rest of the handler is skipped";
     EXPECT_TRUE(config.isVisible());
 }
 
 TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {
     config.FormCreate();
-    ShowDialog();
-    ExpectFixedCentredDialog(config, QStringLiteral("設定"), {304, 161});
+    ExpectFixedCentredDialog(config, QStringLiteral("設定"), {304, 161},
+                             QStringLiteral("settings-dialog.png"));
     EXPECT_FALSE(config.KG->geometry().intersects(config.GS->geometry()));
     EXPECT_FALSE(config.GS->geometry().intersects(config.XG->geometry()));
-    SaveScreenshot(config, QStringLiteral("settings-dialog.png"));
-
-    const QPoint moved = config.pos() + QPoint(-40, 30);
-    config.move(moved);
-    config.close();
-    ShowDialog();
-    EXPECT_EQ(config.pos(), moved);
 }
 
 }  // namespace

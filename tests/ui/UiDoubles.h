@@ -2,15 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
-#include <QStringList>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
+#include <functional>
 #include <ostream>
+#include <vector>
 
 #include "ui/PageOpener.h"
 #include "ui/Prompts.h"
@@ -22,18 +28,39 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace faderwell::test {
 
-/// Records the message boxes instead of showing them.
+/// Message boxes that record what they would have shown, and whether the
+/// main window was visible at that moment.
 class RecordingPrompts final : public Prompts {
 public:
-    void FailureReport(const QString& text) override { failures.push_back(text); }
-    void Message(const QString& text) override { messages.push_back(text); }
+    struct Shown {
+        enum class Kind { FailureReport, Message } kind;
+        QString text;
+        bool mainWindowVisible{false};
+        bool operator==(const Shown&) const = default;
+        friend void PrintTo(const Shown& s, std::ostream* os) {
+            *os << (s.kind == Kind::Message ? "message " : "failure ");
+            PrintTo(s.text, os);
+            *os << (s.mainWindowVisible ? " over the window" : "");
+        }
+    };
+    static Shown Failure(const QString& text) { return {Shown::Kind::FailureReport, text}; }
+    static Shown Note(const QString& text) { return {Shown::Kind::Message, text}; }
 
-    QStringList failures;
-    QStringList messages;
+    std::vector<Shown> shown;
+    /// Tells whether the main window is visible; unset means "no window yet".
+    std::function<bool()> mainWindowVisible;
+
+    void FailureReport(const QString& text) override { Record(Shown::Kind::FailureReport, text); }
+    void Message(const QString& text) override { Record(Shown::Kind::Message, text); }
+
+private:
+    void Record(Shown::Kind kind, const QString& text) {
+        shown.push_back({kind, text, mainWindowVisible && mainWindowVisible()});
+    }
 };
 
-/// Records the pages handed to the browser, and whether the about dialog
-/// was still on screen at that moment.
+/// Records the pages handed to the browser, which is never started, and
+/// whether the about dialog was still on screen at that moment.
 class RecordingPageOpener final : public PageOpener {
 public:
     void Open(const QUrl& page) override {
@@ -46,10 +73,48 @@ public:
     const QWidget* dialog{nullptr};
 };
 
+/// The centre of one part of a scroll bar or slider (arrow, trough, thumb, handle).
+inline QPoint PartCentre(QAbstractSlider* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.upsideDown = bar->invertedAppearance() != (option.direction == Qt::RightToLeft);
+    if (bar->orientation() == Qt::Horizontal)
+        option.state |= QStyle::State_Horizontal;
+    QStyle::ComplexControl control = QStyle::CC_ScrollBar;
+    if (const auto* slider = qobject_cast<QSlider*>(bar)) {
+        control = QStyle::CC_Slider;
+        option.tickPosition = slider->tickPosition();
+        option.tickInterval = slider->tickInterval();
+    }
+    return bar->style()->subControlRect(control, &option, part, bar).center();
+}
+
+/// Saves what the widget shows, one device pixel per pixel whatever the
+/// screen's scale, for a person to look at.
+inline bool SaveScreenshot(QWidget& widget, const QString& fileName) {
+    QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR));
+    QPixmap shot(widget.size());
+    shot.setDevicePixelRatio(1.0);
+    widget.render(&shot);
+    return shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR) + QLatin1Char('/') + fileName);
+}
+
 /// The frame both dialogs have: the title, a fixed client size, a title bar
-/// with the close button only, every control inside its parent, and the
-/// frame centred on the desktop at the first showing.
-inline void ExpectFixedCentredDialog(const QDialog& dialog, const QString& title, QSize client) {
+/// with the close button only, every control inside its parent, the frame
+/// centred on the desktop at the first showing and, once moved by the user,
+/// shown again where it was left. Saves a screenshot on the way.
+inline void ExpectFixedCentredDialog(QDialog& dialog, const QString& title, QSize client,
+                                     const QString& screenshot) {
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     EXPECT_EQ(dialog.windowTitle(), title);
     EXPECT_EQ(dialog.size(), client);
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -66,6 +131,14 @@ inline void ExpectFixedCentredDialog(const QDialog& dialog, const QString& title
     }
     const QRect desktop = dialog.screen()->availableGeometry();
     EXPECT_LE((dialog.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
+    SaveScreenshot(dialog, screenshot);
+
+    const QPoint moved = dialog.pos() + QPoint(-40, 30);
+    dialog.move(moved);
+    dialog.close();
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    EXPECT_EQ(dialog.pos(), moved);
 }
 
 /// One notch of the mouse wheel towards the user over the widget.
@@ -75,16 +148,6 @@ inline void WheelDown(QWidget& widget) {
                       {0, -QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(&widget, &wheel);
-}
-
-/// Saves what the widget shows, one device pixel per pixel whatever the
-/// screen's scale, for a person to look at.
-inline void SaveScreenshot(QWidget& widget, const QString& fileName) {
-    QDir().mkpath(QStringLiteral(FADERWELL_ARTIFACTS_DIR));
-    QPixmap shot(widget.size());
-    shot.setDevicePixelRatio(1.0);
-    widget.render(&shot);
-    shot.save(QStringLiteral(FADERWELL_ARTIFACTS_DIR) + QLatin1Char('/') + fileName);
 }
 
 }  // namespace faderwell::test
