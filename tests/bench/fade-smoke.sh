@@ -3,11 +3,11 @@
 # receiver, on a JACK server of the test's own: every tick's seventeen words
 # must arrive whole and in order. Times are not judged here (./benchmark
 # does that); this checks that the chain the bench measures works.
-#   fade-smoke.sh <bench tools directory> <scratch directory>
+#   fade-smoke.sh <bench tools directory> <scratch directory> <JACK server name>
 set -euo pipefail
-tools=$1 work=$2
+tools=$1 work=$2 server=$3
 rm -rf "$work" && mkdir -p "$work"
-export JACK_DEFAULT_SERVER=faderwell_smoke_$$ JACK_NO_START_SERVER=1
+export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
