@@ -81,6 +81,27 @@ private:
     std::atomic<bool> gone_{false};
 };
 
+/// The MIDI inputs of a running JACK server, which are the outputs the
+/// program can send to, named as RtMidi names them ("client:port"); nothing
+/// when no server runs. Listed by a client that is never activated and goes
+/// at once: every client the server activates or lets go costs it a graph
+/// change, which start-up would wait for.
+std::optional<std::vector<std::string>> JackMidiInputs() {
+    jack_status_t status{};
+    jack_client_t* client =
+        jack_client_open((Title() + " list").c_str(), JackNoStartServer, &status);
+    if (client == nullptr)
+        return std::nullopt;
+    std::vector<std::string> names;
+    if (const char** ports =
+            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
+        jack_free(ports);
+    }
+    jack_client_close(client);
+    return names;
+}
+
 }  // namespace
 
 struct RtMidiOutService::Output {
@@ -154,11 +175,14 @@ RtMidiOutService::~RtMidiOutService() = default;
 
 unsigned RtMidiOutService::DeviceCount() {
     devices_.clear();
-    for (const Backend backend : {Backend::kAlsa, Backend::kJack}) {
-        auto output = Connect(backend);
-        if (!output)
-            continue;
-        for (auto& name : output->PortNames()) devices_.push_back({backend, std::move(name)});
+    if (auto alsa = Connect(Backend::kAlsa)) {
+        for (auto& name : alsa->PortNames()) devices_.push_back({Backend::kAlsa, std::move(name)});
+    }
+    // Not through an RtMidi output and its watch: start-up lists the devices
+    // and then opens one, and the JACK clients of a throw-away output cost it
+    // tens of milliseconds to come and go.
+    if (auto jack = JackMidiInputs()) {
+        for (auto& name : *jack) devices_.push_back({Backend::kJack, std::move(name)});
     }
     return static_cast<unsigned>(devices_.size());
 }

@@ -10,11 +10,12 @@ FADERWELL_RUN_PACKAGES=(
   qt6-wayland
 )
 
-# What the tests add: GoogleTest, a display and a JACK server for end-to-end
+# What the tests add: GoogleTest, Google Benchmark (the bench tools get a
+# smoke run), a display and a JACK server for end-to-end
 # runs, the Windows cross-compiler, and clang for fuzzing.
 FADERWELL_TEST_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   jackd2 jack-tools
   g++-mingw-w64-x86-64
@@ -23,6 +24,15 @@ FADERWELL_TEST_PACKAGES=(
 
 # What the long reliability run (./reliability) adds: valgrind.
 FADERWELL_RELIABILITY_PACKAGES=(valgrind)
+
+# What ./bench adds to the program's packages: Google Benchmark, a display
+# for the start-up figures and a JACK server with its tools for the fade.
+FADERWELL_BENCH_PACKAGES=(
+  "${FADERWELL_RUN_PACKAGES[@]}"
+  libbenchmark-dev
+  xvfb xauth
+  jackd2 jack-tools
+)
 
 # Make sure every named package is installed; install the missing ones at
 # once, quietly, without questions. Says nothing when nothing is missing.

@@ -3,7 +3,9 @@
 // exactly and in order, and a device or server that goes away takes nothing
 // without crashing or blocking the sender.
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +62,37 @@ public:
 
 private:
     ChildProcess process_;
+    bool ready_{false};
+};
+
+/// Counts the clients the server admits and lets go while it watches.
+class ClientCounter {
+public:
+    ClientCounter() {
+        client_ = jack_client_open("fw_counter", JackNoStartServer, nullptr);
+        if (client_ == nullptr)
+            return;
+        jack_set_client_registration_callback(client_, &ClientCounter::OnClient, this);
+        ready_ = jack_activate(client_) == 0;
+    }
+    ~ClientCounter() {
+        if (client_ != nullptr)
+            jack_client_close(client_);
+    }
+    ClientCounter(const ClientCounter&) = delete;
+    ClientCounter& operator=(const ClientCounter&) = delete;
+
+    bool Ready() const { return ready_; }
+    std::atomic<int> admitted{0};
+    std::atomic<int> letGo{0};
+
+private:
+    static void OnClient(const char*, int registered, void* counter) {
+        auto& self = *static_cast<ClientCounter*>(counter);
+        (registered ? self.admitted : self.letGo).fetch_add(1);
+    }
+
+    jack_client_t* client_{nullptr};
     bool ready_{false};
 };
 
@@ -130,6 +163,19 @@ TEST_F(JackDevice, MapperIsAPortOfOurOwnThatSynthsConnectTo) {
     EXPECT_EQ(receiver.Take(1), std::vector<std::string>{"B2 07 64"});
     port.ResetAndClose();
     EXPECT_EQ(receiver.Take(2), (std::vector<std::string>{"B0 40 00", "B0 7B 00"}));
+}
+
+TEST_F(JackDevice, ListingAndOpeningTakeOneShortLivedClientBeyondTheOutput) {
+    ClientCounter counter;
+    ASSERT_TRUE(counter.Ready());
+    // Start-up's order: the list, then the stored output. Each client the
+    // server admits or lets go costs tens of milliseconds of start-up.
+    port.BuildOutputList();
+    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    std::this_thread::sleep_for(500ms);     // the server tells its clients in its own time
+    EXPECT_EQ(counter.admitted.load(), 3);  // the list's client, the output's watch, the output
+    EXPECT_EQ(counter.letGo.load(), 1);     // the list's
+    port.ResetAndClose();
 }
 
 TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {

@@ -1,0 +1,88 @@
+# Prints the bench's table from the key=value lines its tools wrote, with
+# each target and whether it was met; exits 3 when a target was missed.
+#   awk -F= -v period=... -v dperiod=... -v rate=... -v runs=... -v idle=... \
+#       -v reps=... -v host=... -v when=... -f bench/BenchTable.awk RESULTS
+# Every figure is compared as a number: awk reads "+0.003" and "1.0" as
+# numbers, and a missing figure never counts as met.
+{ v[$1] = $2 }
+function verdict(ok) { if (!ok) missed++; return ok ? "met" : "MISSED" }
+function row(label, figure, target, met) { printf "  %-38s %-34s %-12s %s\n", label, figure, target, met }
+END {
+  printf "Faderwell Standard bench, %s, %s\n", when, host
+  print ""
+  printf "In-process cost (Google Benchmark, median of %d repetitions, do-nothing sink)\n", reps
+  row("master change moving 16 channels", sprintf("%.3f us", v["core.MasterChangeSixteenSends_ns"] / 1000), "<= 5 us",
+      verdict(v["core.MasterChangeSixteenSends_ns"] != "" && v["core.MasterChangeSixteenSends_ns"] <= 5000))
+  row("fade tick (Note On + 16 CC)", sprintf("%.3f us", v["core.FadeTick_ns"] / 1000), "", "")
+  row("compose a Control Change", sprintf("%.1f ns", v["core.ComposeChannelVolume_ns"]), "", "")
+  row("compose the drum-kit select", sprintf("%.1f ns", v["core.ComposeDrumKitSelect_ns"]), "", "")
+  row("compose the hi-hat Note On", sprintf("%.1f ns", v["core.ComposeHiHatTick_ns"]), "", "")
+  print ""
+  if (!("fade5_idle.ticks" in v)) {
+    print "Fade at the wire: not measured"
+    verdict(0)
+    print ""
+  } else {
+    printf "Fade at the wire (real window, timer and RtMidi/JACK backend; %d fades of each kind, intervals pooled;\n", v["fade5_idle.fades"]
+    printf "JACK period %d frames at %d Hz = %.3f ms, the resolution of every time below)\n", period, rate, 1000 * period / rate
+    split("fade5_idle fade5_loaded fade3_idle fade3_loaded", runs_, " ")
+    printf "  %-38s %-16s %-16s %-16s %-16s %s\n", "", "50 ms, idle", "50 ms, loaded", "150 ms, idle", "150 ms, loaded", "target"
+    fade_row("ticks whole and in order", "ticks", "%s", "all", 0)
+    fade_row("stray words", "stray_words", "%s", "0", 0)
+    fade_row("interval deviation, median (ms)", "median_dev_ms", "%s", "", 0)
+    fade_row("interval deviation, p99 |d| (ms)", "p99_dev_ms", "%s", "<= 1 ms", 1)
+    fade_row("interval deviation, max |d| (ms)", "max_dev_ms", "%s", "", 0)
+    fade_row("whole fade (ms)", "total_ms", "%s", "", 0)
+    fade_row("whole fade vs 127 x interval (%)", "total_dev_pct", "%s", "<= 0.2 %", 2)
+    fade_row("longest tick, first to last word (ms)", "tick_spread_ms", "%s", "", 0)
+    fade_row("tick late at the timer, median (ms)", "late_med_ms", "%s", "", 0)
+    fade_row("tick late at the timer, p99 (ms)", "late_p99_ms", "%s", "", 0)
+    fade_row("tick late at the timer, max (ms)", "late_max_ms", "%s", "", 0)
+    fade_row("machine busy meanwhile, all cores (%)", "busy_pct", "%s", "", 0)
+    print "  (whole fade: of each kind, the fade furthest from its nominal length)"
+    print ""
+  }
+  printf "Start-up and footprint (Xvfb; median of %d starts each, after one warm-up start; ratios to the minimal window)\n", runs
+  app = ("app.startup_ms" in v)
+  printf "  %-36s %-9s %-9s %-17s %-17s %s\n", "", "minimal", "+ text", "Faderwell,", "Faderwell, JACK,", "target"
+  printf "  %-36s %-9s %-9s %-17s %-17s %s\n", "", "window", "line", "no MIDI system", "output open", ""
+  ratio_row("start to first idle moment (ms)", "startup_ms", 1.5)
+  ratio_row("resident memory, VmRSS (KiB)", "rss_kib", 1.3)
+  ratio_row("  anonymous, RssAnon (KiB)", "rss_anon_kib", 0)
+  ratio_row("  file-backed, RssFile (KiB)", "rss_file_kib", 0)
+  ratio_row("  shared memory, RssShmem (KiB)", "rss_shmem_kib", 0)
+  printf "  %-36s %-9s %-9s %-17s %-17s %-9s %s\n", "CPU ticks over " idle " idle seconds", v["floor.idle_cpu_ticks"],
+         v["text.idle_cpu_ticks"], v["nomidi.idle_cpu_ticks"], app ? v["app.idle_cpu_ticks"] " (JACK cycles)" : "-", "0",
+         verdict(v["nomidi.idle_cpu_ticks"] != "" && v["nomidi.idle_cpu_ticks"] == 0)
+  printf "  (JACK, output open: a server with a %d-frame period and one synthesizer client; an open JACK\n", dperiod
+  printf "  output runs a process callback every cycle, and every active JACK client maps the server's\n"
+  printf "  shared memory, which shows in RssShmem)\n"
+  print ""
+  if (missed) printf "%d target(s) missed.\n", missed
+  else print "Every target met."
+  exit missed ? 3 : 0
+}
+function fade_row(label, key, format, target, kind,    i, cells, ok, value, all) {
+  cells = ""; all = 1
+  for (i = 1; i <= 4; i++) {
+    value = v[runs_[i] "." key]
+    cells = cells sprintf("%-17s", value == "" ? "-" : value)
+    if (kind == 1) all = all && value != "" && value <= 1.0
+    if (kind == 2) all = all && value != "" && (value < 0 ? -value : value) <= 0.2
+    if (key == "ticks") all = all && v[runs_[i] ".words_intact"] == "yes"
+    if (key == "stray_words") all = all && value != "" && value == 0
+  }
+  printf "  %-38s %s %-9s %s\n", label, cells, target, (kind || key == "ticks" || key == "stray_words") ? verdict(all) : ""
+}
+function cell(key, name,    floor, ours) {
+  floor = v["floor." key]; ours = v[name "." key]
+  if (ours == "") return "-"
+  return (floor > 0) ? sprintf("%s (%.2f)", ours, ours / floor) : ours
+}
+function ratio_row(label, key, limit,    floor, ok) {
+  floor = v["floor." key]
+  ok = app && floor > 0 && v["app." key] != "" && v["nomidi." key] != "" &&
+       v["app." key] / floor <= limit && v["nomidi." key] / floor <= limit
+  printf "  %-36s %-9s %-9s %-17s %-17s %-9s %s\n", label, floor, v["text." key], cell(key, "nomidi"), cell(key, "app"),
+         limit ? "<= " limit "x" : "", limit ? verdict(ok) : ""
+}
