@@ -171,7 +171,7 @@ RtMidiOutService::RtMidiOutService() {
     jack_set_info_function(&SilentJackMessage);
 }
 
-RtMidiOutService::~RtMidiOutService() = default;
+RtMidiOutService::~RtMidiOutService() { Close(); }
 
 unsigned RtMidiOutService::DeviceCount() {
     devices_.clear();
@@ -250,7 +250,17 @@ void RtMidiOutService::Reset() {
     notes_.Clear();
 }
 
+std::vector<std::unique_ptr<RtMidiOutService::Output>>& RtMidiOutService::DeadOutputs() {
+    // Never destroyed: closing an output whose JACK server is gone waits up
+    // to a second inside RtMidi for a process cycle that never comes, and
+    // unregistering its port from the dead server can crash inside libjack.
+    static auto* dead = new std::vector<std::unique_ptr<Output>>();
+    return *dead;
+}
+
 void RtMidiOutService::Close() {
+    if (output_ && !output_->Usable())
+        DeadOutputs().push_back(std::move(output_));
     output_.reset();
     notes_.Clear();
 }

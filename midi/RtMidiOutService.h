@@ -37,6 +37,9 @@ public:
 
     enum class Backend { kAlsa, kJack };
     struct Output;  // an open output and what keeps it safe to send to
+    /// Outputs whose JACK server died while they were open, kept untouched
+    /// until the process ends.
+    static std::vector<std::unique_ptr<Output>>& DeadOutputs();
 
 private:
     struct Device {

@@ -51,9 +51,9 @@ constexpr Milliseconds kFadeSlack{500};
 constexpr Milliseconds kHeartbeat{10};
 constexpr Milliseconds kLongestAnswer{100};
 constexpr Milliseconds kFaultAfter{1500};
-/// Closing an output whose JACK server has died waits up to a second inside
-/// RtMidi, for a server cycle that never comes.
-constexpr Milliseconds kLongestClose{1500};
+/// Closing an output, also one whose JACK server has died, answers as fast
+/// as anything else the event loop does.
+constexpr Milliseconds kLongestClose = kLongestAnswer;
 const std::string kReceiverClient = "fw_rel_synth";
 
 /// A word as the receiver prints it: its bytes in hexadecimal, two for a
