@@ -1,10 +1,9 @@
 #include "app/Program.h"
 
 #include <QApplication>
-#include <QSessionManager>
+#include <QEvent>
 
 #include "core/AppInfo.h"
-#include "ui/AppIcon.h"
 #include "ui/Appearance.h"
 #include "ui/Prompts.h"
 #include "ui/Sub1.h"
@@ -12,7 +11,31 @@
 
 namespace faderwell {
 
-Program::Program(Platform platform) : platform_(platform) {}
+/// The application being told to quit: the session manager's last word to
+/// the program when the session ends (on X11 its "die" message), or the
+/// platform's own request. Qt would close every window on the way, which
+/// would end a modal dialog in the normal way; the program leaves at once
+/// instead. The session manager's earlier save requests, which come at
+/// every checkpoint and at a logout that may still be cancelled, are no
+/// reason to leave.
+class Program::QuitRequests final : public QObject {
+public:
+    explicit QuitRequests(Program& program) : program_(program) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != qApp || event->type() != QEvent::Quit)
+            return false;
+        program_.EndSession();
+        return true;
+    }
+
+private:
+    Program& program_;
+};
+
+Program::Program(Platform platform)
+    : platform_(platform), quitRequests_(std::make_unique<QuitRequests>(*this)) {}
 
 Program::~Program() = default;
 
@@ -21,7 +44,6 @@ void Program::Start() {
     // name would be appended to every window title by some platforms.
     QApplication::setApplicationName(QString::fromUtf8(
         kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
-    QApplication::setWindowIcon(AppIcon());
     // Lets the desktop match the windows to the installed faderwell.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("faderwell"));
     InstallFontSubstitutes();
@@ -30,16 +52,17 @@ void Program::Start() {
 
     form1_ = std::make_unique<TForm1>(windows_, port_, settings_, values_, prompts);
     windows_.Form1 = form1_.get();
-#ifndef QT_NO_SESSIONMANAGER
-    // The session manager is ending the session: leave without a word to the output.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form1_.get(),
-                     [this](QSessionManager&) { EndSession(); });
-#endif
     Guarded(prompts, [this] { form1_->FormCreate(); });
+    // A session that ended while a message box was up ends start-up here,
+    // before the output is touched.
+    if (windows_.sessionEnding)
+        return;
 
     config_ = std::make_unique<Tconfig>(*form1_, form1_->Model(), port_, values_, prompts);
     windows_.config = config_.get();
-    Guarded(prompts, [this] { config_->FormCreate(); });
+    Guarded(prompts, [this] { config_->FormCreate([this] { return windows_.sessionEnding; }); });
+    if (windows_.sessionEnding)
+        return;
 
     versioninfo_ = std::make_unique<Tversioninfo>(platform_.opener);
     windows_.versioninfo = versioninfo_.get();

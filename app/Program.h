@@ -46,7 +46,9 @@ public:
     int Run();
 
     /// The session is ending: leave the loop at once, without closing the
-    /// main window and without touching the output.
+    /// main window and without touching the output. During start-up, the
+    /// rest of start-up is skipped. The application's quit request (the
+    /// session manager's final one) comes here.
     void EndSession();
 
     Windows& Refs() { return windows_; }
@@ -54,7 +56,10 @@ public:
     MidiOutPort& Port() { return port_; }
 
 private:
+    class QuitRequests;
+
     Platform platform_;
+    std::unique_ptr<QuitRequests> quitRequests_;
     ProcessValues values_;
     MidiOutPort port_{platform_.midi, values_};
     SettingsStore settings_{platform_.registry, values_};
