@@ -113,6 +113,7 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
     setWindowTitle(Text(kApplicationTitle));
     setWindowIcon(AppIcon());
     setFont(WindowFont(kDefaultFontPixels));
+    InstallFaderAccessibility();
 
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("Client"));
@@ -124,6 +125,7 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
     BuildMenu();
     SetFocusOrder();
     NameChildren();
+    DescribeControls();
 
     // The window is as large as its menu bar and client area, and no larger or smaller.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -135,12 +137,24 @@ TForm1::~TForm1() = default;
 
 template <class Handler>
 void TForm1::Handle(Handler&& handler) {
+    const QWidget* focused = focusWidget();
     Guarded(prompts_, std::forward<Handler>(handler));
+    KeepFocusOnTheFadeButtons(focused);
+}
+
+void TForm1::KeepFocusOnTheFadeButtons(const QWidget* focusedBefore) {
+    // Disabling the focused button would pass the focus on down the tab
+    // order, to a fader that the next key would move. The partner button
+    // takes it instead, so Return or Space starts and stops a fade alone.
+    if (focusedBefore == StartB && !StartB->isEnabled() && StopB->isEnabled())
+        StopB->setFocus(Qt::OtherFocusReason);
+    else if (focusedBefore == StopB && !StopB->isEnabled() && StartB->isEnabled())
+        StartB->setFocus(Qt::OtherFocusReason);
 }
 
 QScrollBar* TForm1::MakeFader(QWidget* parent, Qt::Orientation orientation, const QRect& geometry,
                               Fader& fader) {
-    auto* bar = new QScrollBar(orientation, parent);
+    auto* bar = new FaderBar(orientation, parent);
     bar->setGeometry(geometry);
     bar->setRange(Fader::kMin, Fader::kMax);
     bar->setSingleStep(1);
@@ -164,6 +178,11 @@ QScrollBar* TForm1::MakeFader(QWidget* parent, Qt::Orientation orientation, cons
         Handle([&] { fader.Scroll(ScrollGesture::ThumbPosition, bar->sliderPosition()); });
         ShowPosition(bar, fader);
     });
+    // A value set by an assistive tool is a thumb put in place.
+    bar->onPositionRequest = [this, bar, &fader](int position) {
+        Handle([&] { fader.Scroll(ScrollGesture::ThumbPosition, position); });
+        ShowPosition(bar, fader);
+    };
     return bar;
 }
 
@@ -364,6 +383,54 @@ void TForm1::NameChildren() {
     name(O1, QStringLiteral("O1"));
     name(Exit1, QStringLiteral("Exit1"));
     name(VerInfo, QStringLiteral("VerInfo"));
+}
+
+void TForm1::DescribeControls() {
+    const auto describe = [](QWidget* control, const QString& name, const QString& description) {
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    };
+    describe(MVol, QStringLiteral("Master"),
+             QStringLiteral("Moves every linked channel to its value"));
+    describe(MC, QStringLiteral("Link all channels"),
+             QStringLiteral("Links or unlinks every channel at once; a fade starts only while "
+                            "it is ticked"));
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
+        describe(Vol(channel), QStringLiteral("Channel %1").arg(channel),
+                 QStringLiteral("Control Change value on MIDI channel %1").arg(channel));
+        describe(C(channel), QStringLiteral("Link channel %1").arg(channel),
+                 QStringLiteral("Channel %1 follows the master while ticked").arg(channel));
+        describe(NumberLabel(channel), QStringLiteral("Channel %1").arg(channel),
+                 QStringLiteral("Number of the fader below"));
+    }
+    describe(NumberLabel(0), QStringLiteral("Master"), QStringLiteral("Name of the fader below"));
+    describe(Label8, QStringLiteral("Channel 1"), QStringLiteral("Number of the fader above"));
+    describe(SB1, QStringLiteral("Master to 127"), QStringLiteral("Sets the master to 127"));
+    describe(SB2, QStringLiteral("Master to 64"), QStringLiteral("Sets the master to 64"));
+    describe(SB3, QStringLiteral("Master to 0"), QStringLiteral("Sets the master to 0"));
+    describe(LValue, QStringLiteral("Value"), QStringLiteral("The value of the fader moved last"));
+    describe(Label2, QStringLiteral("Control"), QStringLiteral("Caption of the controller number"));
+    describe(CcP, QStringLiteral("Controller number"),
+             QStringLiteral("The controller every channel fader sends"));
+    describe(CC, QStringLiteral("Controller number"),
+             QStringLiteral("Chooses the controller every channel fader sends, 0 to 127"));
+    describe(CC->Up, QStringLiteral("Next controller number"),
+             QStringLiteral("Raises the controller number by one"));
+    describe(CC->Down, QStringLiteral("Previous controller number"),
+             QStringLiteral("Lowers the controller number by one"));
+    describe(DrumSw, QStringLiteral("Drum"),
+             QStringLiteral("A hi-hat note on channel 10 at every fade step; each change sends "
+                            "the drum-kit selection"));
+    describe(Label3, QStringLiteral("Drum"), QStringLiteral("Caption of the drum box"));
+    describe(StartB, QStringLiteral("Start fade"),
+             QStringLiteral("Fades the master from the start level to the stop level"));
+    describe(StopB, QStringLiteral("Stop fade"), QStringLiteral("Stops the fade where it stands"));
+    describe(StartM, QStringLiteral("Fade start level"),
+             QStringLiteral("The value a fade starts from"));
+    describe(StopM, QStringLiteral("Fade stop level"), QStringLiteral("The value a fade ends at"));
+    describe(StartP, QStringLiteral("Fade start value"),
+             QStringLiteral("The value a fade starts from"));
+    describe(StopP, QStringLiteral("Fade stop value"), QStringLiteral("The value a fade ends at"));
 }
 
 void TForm1::FormCreate() {

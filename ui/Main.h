@@ -134,6 +134,11 @@ private:
     void BuildMenu();
     void SetFocusOrder();
     void NameChildren();
+    /// Names and describes every control for assistive tools.
+    void DescribeControls();
+    /// Hands the focus between StartB and StopB when the one that had it
+    /// before a handler has just been disabled.
+    void KeepFocusOnTheFadeButtons(const QWidget* focusedBefore);
 
     QScrollBar* MakeFader(QWidget* parent, Qt::Orientation orientation, const QRect& geometry,
                           Fader& fader);

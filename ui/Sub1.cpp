@@ -1,6 +1,10 @@
 #include "ui/Sub1.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyledItemDelegate>
 
 #include "core/Messages.h"
 #include "ui/Appearance.h"
@@ -14,9 +18,41 @@ constexpr int kPortFontPixels = 15;
 constexpr int kVisibleOutputs = 8;
 constexpr int kDesignSpeedStep = 3;  // "ふつう" until start-up shows the stored step
 
+constexpr int kOutputEntryHeight = 15;
+
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The platform's look, except that a drop-down opens its list below the box
+// rather than over it.
+class ListBelowStyle final : public QProxyStyle {
+public:
+    explicit ListBelowStyle(QObject* owner)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+        setParent(owner);
+    }
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// Entries of one height, whatever the font asks for.
+class FixedHeightDelegate final : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int height, QObject* owner) : QStyledItemDelegate(owner), height_(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
 
 }  // namespace
 
@@ -29,6 +65,7 @@ Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues&
       values_(values),
       prompts_(prompts) {
     LayOut();
+    DescribeControls();
     // Wired after the starting state is in place, so building raises no handler.
     Connect();
 }
@@ -39,6 +76,9 @@ void Tconfig::LayOut() {
     MIDIPORT->setEditable(false);
     MIDIPORT->setMaxVisibleItems(kVisibleOutputs);
     MIDIPORT->setFont(WindowFont(kPortFontPixels));
+    // Made by the dialog after GroupBox1, so it outlives the list that uses it.
+    MIDIPORT->setStyle(new ListBelowStyle(this));
+    MIDIPORT->setItemDelegate(new FixedHeightDelegate(kOutputEntryHeight, MIDIPORT));
 
     GroupBox2->setGeometry(0, 49, 304, 68);
     FSPEED->setGeometry(12, 12, 273, 33);
@@ -91,7 +131,33 @@ void Tconfig::Connect() {
     connect(XG, &QAbstractButton::toggled, this, onChecked(&Tconfig::XGClick));
 }
 
-void Tconfig::FormCreate() {
+void Tconfig::DescribeControls() {
+    const auto describe = [](QWidget* control, const QString& name, const QString& description) {
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    };
+    describe(MIDIPORT, QStringLiteral("MIDI output"),
+             QStringLiteral("The device every message goes to; a pick opens it at once"));
+    describe(FSPEED, QStringLiteral("Fade speed"),
+             QStringLiteral("From 1, slowest (250 ms a step), to 5, fastest (50 ms a step)"));
+    const QString speedNames[] = {QStringLiteral("Slowest"), QStringLiteral("Slow"),
+                                  QStringLiteral("Normal"), QStringLiteral("Fast"),
+                                  QStringLiteral("Fastest")};
+    QLabel* const speedLabels[] = {Label1, Label2, Label3, Label4, Label5};
+    for (int step = 0; step < 5; ++step) {
+        describe(speedLabels[step], speedNames[step],
+                 QStringLiteral("Fade speed %1 of 5").arg(step + 1));
+    }
+    for (QRadioButton* vendor : {KG, GS, XG}) {
+        describe(vendor, vendor->text(),
+                 QStringLiteral("The drum kit selection sent is this maker's"));
+    }
+    describe(GroupBox1, GroupBox1->title(), QStringLiteral("MIDI output"));
+    describe(GroupBox2, GroupBox2->title(), QStringLiteral("Fade speed"));
+    describe(GroupBox3, GroupBox3->title(), QStringLiteral("Maker of the sound module"));
+}
+
+void Tconfig::FormCreate(const std::function<bool()>& sessionEnding) {
     port_.BuildOutputList();
     MIDIPORT->clear();
     for (const std::string& entry : port_.Entries())
@@ -101,6 +167,9 @@ void Tconfig::FormCreate() {
 
     if (port_.DeviceCount() != 0)
         ShowOpenResult(port_.OpenMidiPort());
+    // The session may have ended while a failed open was being reported.
+    if (sessionEnding && sessionEnding())
+        return;
 
     // The slider holds the value within its range; SpeedStep keeps the stored value.
     FSPEED->setValue(values_.SpeedStep);

@@ -11,6 +11,7 @@
 #include "midi/MidiOutPort.h"
 #include "ui/FixedDialog.h"
 #include "ui/Prompts.h"
+#include "ui/WindowWidgets.h"
 
 class QKeyEvent;
 
@@ -29,7 +30,9 @@ public:
     /// Once at start-up, after the settings are loaded: builds the output
     /// list, opens the stored output, shows the stored speed and vendor,
     /// sets the fade interval and sends the drum-kit selection.
-    void FormCreate();
+    /// `sessionEnding` tells whether the session ended while a message was
+    /// shown; start-up then stops at once.
+    void FormCreate(const std::function<bool()>& sessionEnding = {});
 
     /// The user picked an output (also by arrow keys or the wheel on the closed list).
     void MIDIPORTChange();
@@ -40,16 +43,17 @@ public:
     void GSClick();
     void XGClick();
 
-    QGroupBox* const GroupBox1{new QGroupBox(QStringLiteral("使用MIDI Port"), this)};
+    CaptionGroupBox* const GroupBox1{new CaptionGroupBox(QStringLiteral("使用MIDI Port"), this)};
     QComboBox* const MIDIPORT{new QComboBox(GroupBox1)};
-    QGroupBox* const GroupBox2{new QGroupBox(QStringLiteral("フェイドイン・アウト時の速度"), this)};
+    CaptionGroupBox* const GroupBox2{
+        new CaptionGroupBox(QStringLiteral("フェイドイン・アウト時の速度"), this)};
     QSlider* const FSPEED{new QSlider(Qt::Horizontal, GroupBox2)};
     QLabel* const Label1{new QLabel(QStringLiteral("遅い"), GroupBox2)};
     QLabel* const Label2{new QLabel(QStringLiteral("やや遅い"), GroupBox2)};
     QLabel* const Label3{new QLabel(QStringLiteral("ふつう"), GroupBox2)};
     QLabel* const Label4{new QLabel(QStringLiteral("やや速い"), GroupBox2)};
     QLabel* const Label5{new QLabel(QStringLiteral("速い"), GroupBox2)};
-    QGroupBox* const GroupBox3{new QGroupBox(QStringLiteral("使用メーカ"), this)};
+    CaptionGroupBox* const GroupBox3{new CaptionGroupBox(QStringLiteral("使用メーカ"), this)};
     QRadioButton* const KG{new QRadioButton(QStringLiteral("KORG"), GroupBox3)};
     QRadioButton* const GS{new QRadioButton(QStringLiteral("Roland/GM"), GroupBox3)};
     QRadioButton* const XG{new QRadioButton(QStringLiteral("YAMAHA"), GroupBox3)};
@@ -60,6 +64,7 @@ protected:
 private:
     void LayOut();
     void Connect();
+    void DescribeControls();
     /// The message on a failed open, otherwise the main window's title.
     void ShowOpenResult(std::uint8_t result);
 

@@ -66,6 +66,13 @@ QPixmap ConnectorPicture() {
 Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
     : FixedDialog(QStringLiteral("バージョン情報"), kClientSize, parent), opener_(opener) {
     LayOut();
+    Image1->setAccessibleName(QStringLiteral("MIDI connector"));
+    Image1->setAccessibleDescription(QStringLiteral("Picture of a five-pin MIDI socket"));
+    Label4->setAccessibleDescription(QStringLiteral("Clicking opens the maker's web page"));
+    OKBtn->setAccessibleDescription(QStringLiteral("Closes this window"));
+    WWW->setAccessibleName(QStringLiteral("Web page"));
+    WWW->setAccessibleDescription(
+        QStringLiteral("Opens the maker's web page and closes this window"));
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(WWW, &QPushButton::clicked, this, &Tversioninfo::PressWWW);
     Label4->installEventFilter(this);

@@ -297,5 +297,49 @@ TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {
     EXPECT_FALSE(config.GS->geometry().intersects(config.XG->geometry()));
 }
 
+TEST_F(SettingsDialogTest, FramesRunThroughTheirCaptionsAndNothingCrossesThem) {
+    config.FormCreate();
+    ShowDialog();
+    const QImage shot = config.grab().toImage();
+    for (CaptionGroupBox* box : {config.GroupBox1, config.GroupBox2, config.GroupBox3}) {
+        SCOPED_TRACE(box->title().toStdString());
+        const QRect frame = box->FrameRect();
+        const QRect caption = box->CaptionRect();
+        EXPECT_EQ(caption.left(), 8);
+        EXPECT_LE(std::abs(frame.top() - caption.center().y()), 1);
+        // Every control stands inside the frame, clear of its lines.
+        const QRect inside = frame.adjusted(2, 2, -2, -2);
+        for (const QWidget* control : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(inside.contains(control->geometry()))
+                << control->objectName().toStdString();
+
+        // The line as drawn, unbroken but for the caption, which it meets at mid-height.
+        const auto at = [&](int x, int y) { return shot.pixel(box->mapTo(&config, QPoint(x, y))); };
+        const QRgb line = at(frame.left(), frame.top());
+        EXPECT_NE(line, at(frame.left(), frame.top() - 2));
+        for (int x = frame.left(); x < frame.right(); ++x) {
+            if (x >= caption.left() - 2 && x <= caption.right() + 2)
+                continue;
+            ASSERT_EQ(at(x, frame.top()), line) << "top at " << x;
+            ASSERT_EQ(at(x, frame.bottom() - 1), line) << "bottom at " << x;
+        }
+        for (int y = frame.top(); y < frame.bottom(); ++y) {
+            ASSERT_EQ(at(frame.left(), y), line) << "left at " << y;
+            ASSERT_EQ(at(frame.right() - 1, y), line) << "right at " << y;
+        }
+        EXPECT_NE(at(caption.left() - 1, frame.top()), line);
+    }
+
+    // The output list opens below its box, 15 pixels an entry.
+    QComboBox& box = *config.MIDIPORT;
+    QTest::mouseClick(&box, Qt::LeftButton);
+    QAbstractItemView& list = *box.view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.window()));
+    EXPECT_GE(list.window()->geometry().top(), box.mapToGlobal(QPoint(0, box.height() - 1)).y());
+    for (int row = 0; row < box.count(); ++row)
+        EXPECT_EQ(list.visualRect(box.model()->index(row, 0)).height(), 15) << row;
+    box.hidePopup();
+}
+
 }  // namespace
 }  // namespace faderwell::test
