@@ -42,6 +42,12 @@ protected:
     Tconfig& Config() { return *program->Refs().config; }
     Tversioninfo& About() { return *program->Refs().versioninfo; }
 
+    /// What the session manager's last word to the program turns into.
+    static void SessionManagerQuits() {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+    }
+
     static std::vector<ShortMessage> Kit(int vendor) {
         const auto words = DrumKitSelect(vendor);
         return {words.begin(), words.end()};

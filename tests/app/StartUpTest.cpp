@@ -104,8 +104,45 @@ INSTANTIATE_TEST_SUITE_P(
     // clang-format on
     [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
+TEST_F(StartUp, ASessionEndWhileAMessageIsUpEndsStartUpThereAndShowsNothing) {
+    struct Case {
+        const char* step;
+        std::vector<std::string> devices;
+        std::vector<StoredValue> stored;
+        std::vector<std::string> calls;  // what reached the MIDI system
+    };
+    const Case cases[] = {
+        // The settings load's failure report: the output is never looked at.
+        {"settings load", kOne, {{"SPEED", 4, kDword}}, {}},
+        // The failed open's message: no speed, vendor or drum kit after it.
+        {"output open", kOne, {{"MIDI_OUT", 5}}, {"count", "name 0", "reset", "close", "open 3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        midi = {};
+        midi.devices = c.devices;
+        registry.values.clear();
+        for (const StoredValue& v : c.stored) Store(v.name, v.byte, v.type);
+        prompts.shown.clear();
+        prompts.whileShown = [] { SessionManagerQuits(); };
+        Start();
+        prompts.whileShown = nullptr;
+        EXPECT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(midi.calls, c.calls);
+        EXPECT_TRUE(midi.delivered.empty());
+        EXPECT_EQ(program->Run(), 0);
+        EXPECT_FALSE(Form1().isVisible());
+        EXPECT_EQ(midi.calls, c.calls);
+        program.reset();
+    }
+}
+
 TEST_F(StartUp, TheMainLoopShowsTheWindowCentredWithTheFocusOnStart) {
     Start();
+    // The main window carries the application's icon; the dialogs none.
+    EXPECT_FALSE(Form1().windowIcon().isNull());
+    EXPECT_TRUE(Config().windowIcon().isNull());
+    EXPECT_TRUE(About().windowIcon().isNull());
     bool checked = false;
     QTimer::singleShot(0, [&] {
         EXPECT_TRUE(Form1().isVisible());

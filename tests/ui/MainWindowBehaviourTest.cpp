@@ -35,6 +35,33 @@ TEST_F(MainWindowBehaviour, ArrowsTroughAndKeysMoveAChannelFaderOneWordPerStep) 
     EXPECT_EQ(Take().size(), 1u);
 }
 
+TEST_F(MainWindowBehaviour, ArrowKeysGoTowardsTheBarsOwnEndsOnEveryKindOfFader) {
+    // Left and Up are a line towards position 0, Right and Down towards 127,
+    // whichever way the bar stands; the wheel moves one line per notch.
+    const auto key = [](Qt::Key k) {
+        return [k] { QTest::keyClick(QApplication::focusWidget(), k); };
+    };
+    const std::pair<std::function<void()>, int> steps[] = {
+        {key(Qt::Key_Home), 0},
+        {key(Qt::Key_Right), 1},
+        {key(Qt::Key_Down), 2},
+        {key(Qt::Key_Left), 1},
+        {key(Qt::Key_Up), 0},
+        {key(Qt::Key_Left), 0},
+        {[] { WheelDown(*QApplication::focusWidget()); }, 1},
+    };
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    for (QScrollBar* bar : {form.MVol, form.Vol16, form.StartM, form.StopM}) {
+        bar->setFocus();
+        for (const auto& [gesture, position] : steps) {
+            gesture();
+            EXPECT_EQ(bar->value(), position) << bar->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(form.StartP->text(), QStringLiteral("126"));
+    EXPECT_EQ(form.Model().StopM.Position(), 1);
+}
+
 TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
     const QPoint thumb = PartCentre(form.Vol5, QStyle::SC_ScrollBarSlider);
     QTest::mousePress(form.Vol5, Qt::LeftButton, Qt::NoModifier, thumb);
@@ -191,22 +218,37 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
     Click(form.DrumSw);
     Take();
 
+    // The focus goes with the fade from one button to the other and back.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.StartB->setFocus();
     QTest::keyClick(form.StartB, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), form.StopB);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer1.Enabled(); }, 2000));
+    EXPECT_EQ(QApplication::focusWidget(), form.StartB);
     EXPECT_EQ(Take(), FadeTicks(Steps(1, 3), true));
     EXPECT_EQ(Locks(form), kUnlocked);
 
-    // A long fade, stopped by the mouse after a few ticks.
+    // A long fade from the keyboard alone: Space starts it, Return stops it
+    // after a few ticks, and the keys move nothing else.
     QTest::keyClick(form.StartM, Qt::Key_End);  // start at value 0
-    Click(form.StartB);
+    form.StartB->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(QTest::qWaitFor([&] { return midi.delivered.size() >= 3 * 17; }, 2000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(form.Timer1.Enabled());
+    EXPECT_EQ(QApplication::focusWidget(), form.StartB);
+    EXPECT_EQ(Locks(form), kUnlocked);
+    const std::size_t sent = Take().size();
+    EXPECT_EQ(sent % 17, 0u) << "only whole ticks";
+    EXPECT_EQ(form.MVol->value(), form.Model().FadeLevel);
+    QTest::qWait(200);
+    EXPECT_TRUE(Take().empty()) << sent;
+
+    // The mouse stops a fade too; the focus stays where the click put it.
+    Click(form.StartB);
     Click(form.StopB);
     EXPECT_FALSE(form.Timer1.Enabled());
     EXPECT_EQ(Locks(form), kUnlocked);
-    const std::size_t sent = Take().size();
-    QTest::qWait(200);
-    EXPECT_TRUE(Take().empty()) << sent;
 }
 
 }  // namespace

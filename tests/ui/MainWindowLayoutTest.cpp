@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -116,6 +117,49 @@ TEST_F(MainWindowLayout, RightAlignedLabelsGrowToTheLeft) {
         EXPECT_GE(c.label->width(), c.label->fontMetrics().horizontalAdvance(c.label->text()));
     }
     EXPECT_EQ(form.CcP->text(), QStringLiteral("100"));
+}
+
+TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue) {
+    std::vector<QWidget*> controls = Controls(form);
+    controls.insert(controls.end(), {form.CC->Up, form.CC->Down});
+    std::set<QString> faderNames;
+    for (QWidget* control : controls) {
+        const QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(seen, nullptr);
+        EXPECT_FALSE(seen->text(QAccessible::Name).isEmpty())
+            << control->objectName().toStdString();
+        EXPECT_FALSE(seen->text(QAccessible::Description).isEmpty())
+            << control->objectName().toStdString();
+        if (qobject_cast<QScrollBar*>(control))
+            faderNames.insert(seen->text(QAccessible::Name));
+    }
+    EXPECT_EQ(faderNames.size(), 2u + 17u) << "every fader and marker apart";
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {form.MVol, "Master"},           {form.Vol1, "Channel 1"},
+        {form.Vol16, "Channel 16"},      {form.C1, "Link channel 1"},
+        {form.MC, "Link all channels"},  {form.CC, "Controller number"},
+        {form.StartB, "Start fade"},     {form.StartM, "Fade start level"},
+        {form.StopM, "Fade stop level"},
+    };
+    for (const auto& [control, name] : names)
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name),
+                  QString::fromUtf8(name));
+
+    // A fader tells the value it sends, and a value set from outside goes
+    // through the fader like any gesture.
+    QAccessibleInterface* vol5 = QAccessible::queryAccessibleInterface(form.Vol5);
+    ASSERT_NE(vol5->valueInterface(), nullptr);
+    EXPECT_EQ(vol5->valueInterface()->currentValue().toInt(), 63);
+    form.Model().Vol5.SetPosition(60);
+    EXPECT_EQ(vol5->valueInterface()->currentValue().toInt(), 67);
+    EXPECT_EQ(vol5->text(QAccessible::Value), QStringLiteral("67"));
+    Take();
+    vol5->valueInterface()->setCurrentValue(100);
+    EXPECT_EQ(form.Vol5->value(), 27);
+    EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(5, 0, 27)}));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form.StartM)->valueInterface()->currentValue(),
+              0);
 }
 
 TEST_F(MainWindowLayout, FontsFollowTheLayout) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -49,6 +50,8 @@ public:
     std::vector<Shown> shown;
     /// Tells whether the main window is visible; unset means "no window yet".
     std::function<bool()> mainWindowVisible;
+    /// Runs while a box is up, as events would in its loop.
+    std::function<void()> whileShown;
 
     void FailureReport(const QString& text) override { Record(Shown::Kind::FailureReport, text); }
     void Message(const QString& text) override { Record(Shown::Kind::Message, text); }
@@ -56,6 +59,8 @@ public:
 private:
     void Record(Shown::Kind kind, const QString& text) {
         shown.push_back({kind, text, mainWindowVisible && mainWindowVisible()});
+        if (whileShown)
+            whileShown();
     }
 };
 
@@ -128,7 +133,17 @@ inline void ExpectFixedCentredDialog(QDialog& dialog, const QString& title, QSiz
             continue;  // a drop-down's list is a window of its own
         EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()))
             << control->metaObject()->className();
+        if (control->focusPolicy() & Qt::TabFocus) {
+            // What an assistive tool tells the user about it.
+            EXPECT_FALSE(control->accessibleDescription().isEmpty())
+                << control->metaObject()->className();
+            const QAccessibleInterface* seen =
+                QAccessible::queryAccessibleInterface(const_cast<QWidget*>(control));
+            EXPECT_FALSE(seen == nullptr || seen->text(QAccessible::Name).isEmpty())
+                << control->metaObject()->className();
+        }
     }
+    EXPECT_TRUE(dialog.windowIcon().isNull());
     const QRect desktop = dialog.screen()->availableGeometry();
     EXPECT_LE((dialog.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
     SaveScreenshot(dialog, screenshot);
