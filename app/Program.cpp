@@ -17,7 +17,8 @@ namespace faderwell {
 /// would end a modal dialog in the normal way; the program leaves at once
 /// instead. The session manager's earlier save requests, which come at
 /// every checkpoint and at a logout that may still be cancelled, are no
-/// reason to leave.
+/// reason to leave. Closing the main window ends in the same request, by
+/// then with nothing left to close.
 class Program::QuitRequests final : public QObject {
 public:
     explicit QuitRequests(Program& program) : program_(program) { qApp->installEventFilter(this); }
