@@ -34,6 +34,16 @@ FADERWELL_BENCH_PACKAGES=(
   jackd2 jack-tools
 )
 
+# What ./package adds to the program's packages: dpkg-shlibdeps (dpkg-dev)
+# and file, with which the package's dependencies are read off the binary.
+FADERWELL_PACKAGE_PACKAGES=(
+  "${FADERWELL_RUN_PACKAGES[@]}"
+  dpkg-dev file
+)
+# ./test builds the package too and checks it with the freedesktop validators
+# and lintian.
+FADERWELL_TEST_PACKAGES+=(dpkg-dev file desktop-file-utils appstream lintian)
+
 # Make sure every named package is installed; install the missing ones at
 # once, quietly, without questions. Says nothing when nothing is missing.
 faderwell_ensure_packages() {
