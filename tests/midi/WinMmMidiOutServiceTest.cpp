@@ -76,7 +76,8 @@ struct AnsiCase {
 
 TEST(AnsiToUtf8, DecodesTheCodePageTheNameCameIn) {
     const AnsiCase cases[] = {
-        {"Japanese", 932, "\x83\x84\x83\x7D\x83\x6E\x89\xB9\x8C\xB9 \x82\x6C\x82\x68\x82\x63\x82\x68",
+        {"Japanese", 932,
+         "\x83\x84\x83\x7D\x83\x6E\x89\xB9\x8C\xB9 \x82\x6C\x82\x68\x82\x63\x82\x68",
          "ヤマハ音源 ＭＩＤＩ"},
         {"Western", 1252, "Synth \xE9t\xE9", "Synth été"},
         {"ASCII", 932, "Microsoft GS Wavetable Synth", "Microsoft GS Wavetable Synth"},

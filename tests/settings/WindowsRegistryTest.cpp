@@ -90,8 +90,8 @@ protected:
             EXPECT_EQ(RegQueryValueExA(key, name.data(), nullptr, &queriedType, queried.data(),
                                        &queriedSize),
                       ERROR_SUCCESS);
-            values[name.data()] = {queriedType,
-                                   std::vector<BYTE>(queried.begin(), queried.begin() + queriedSize)};
+            values[name.data()] = {
+                queriedType, std::vector<BYTE>(queried.begin(), queried.begin() + queriedSize)};
         }
         RegCloseKey(key);
         return values;
@@ -130,6 +130,7 @@ TEST_F(WindowsRegistryTest, LoadAcceptsBinaryAndUnknownTypesOfAtMostOneByte) {
         std::optional<std::string> error;
     };
     const DWORD kQword = REG_QWORD;
+    // clang-format off
     const Case cases[] = {
         {"no key", std::nullopt, {1, 3, 0}, std::nullopt},
         {"no value", Values{kForeign}, {1, 3, 0}, std::nullopt},
@@ -152,6 +153,7 @@ TEST_F(WindowsRegistryTest, LoadAcceptsBinaryAndUnknownTypesOfAtMostOneByte) {
         {"number", Values{{"SPEED", {REG_DWORD, {5, 0, 0, 0}}}, {"VENDOR", Binary({2})}},
          {1, 3, 0}, TypeError("SPEED")},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         RegDeleteTreeA(HKEY_CURRENT_USER, root_.c_str());
