@@ -14,7 +14,6 @@ block()
   string(REPLACE "-Werror" "" CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS}")
   set(BUILD_GMOCK OFF)
   set(INSTALL_GTEST OFF)
-  set(gtest_force_shared_crt ON)
   add_subdirectory(${FADERWELL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endblock()
 

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <array>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,23 +14,16 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/WindowsRegistry.h"
+#include "tests/settings/LoadCases.h"
 
 namespace faderwell {
 namespace {
 
-struct Stored {
-    DWORD type{REG_BINARY};
-    std::vector<BYTE> bytes;
-    bool operator==(const Stored&) const = default;
-};
-using Values = std::map<std::string, Stored>;
+using Value = InMemoryRegistry::Value;
+using Values = StoredValues;
 
-Stored Binary(std::vector<BYTE> bytes) {
+Value Binary(std::vector<std::uint8_t> bytes) {
     return {REG_BINARY, std::move(bytes)};
-}
-
-std::array<std::int32_t, 3> Variables(const ProcessValues& v) {
-    return {v.MidiOutIndex, v.SpeedStep, v.Vendor};
 }
 
 class WindowsRegistryTest : public testing::Test {
@@ -65,7 +57,8 @@ protected:
         RegCloseKey(key);
     }
 
-    /// Every value in the key as the registry reports it; nothing when there is no key.
+    /// Every value in the key, read back with RegQueryValueExA; nothing when
+    /// there is no key.
     std::optional<Values> InRegistry() const {
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_READ, &key) !=
@@ -73,25 +66,19 @@ protected:
             return std::nullopt;
         }
         Values values;
+        std::array<char, 256> name{};
         for (DWORD index = 0;; ++index) {
-            std::array<char, 256> name{};
             DWORD nameLength = name.size();
+            if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS) {
+                break;
+            }
             std::array<BYTE, 64> data{};
             DWORD size = data.size();
             DWORD type = REG_NONE;
-            if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(),
-                              &size) != ERROR_SUCCESS) {
-                break;
-            }
-            // Read back through the query the store's own reads use.
-            std::array<BYTE, 64> queried{};
-            DWORD queriedSize = queried.size();
-            DWORD queriedType = REG_NONE;
-            EXPECT_EQ(RegQueryValueExA(key, name.data(), nullptr, &queriedType, queried.data(),
-                                       &queriedSize),
+            EXPECT_EQ(RegQueryValueExA(key, name.data(), nullptr, &type, data.data(), &size),
                       ERROR_SUCCESS);
-            values[name.data()] = {
-                queriedType, std::vector<BYTE>(queried.begin(), queried.begin() + queriedSize)};
+            values[name.data()] = {type, std::vector<BYTE>(data.begin(), data.begin() + size)};
         }
         RegCloseKey(key);
         return values;
@@ -115,61 +102,42 @@ protected:
     std::string keyPath_;
 };
 
-std::string TypeError(const char* name) {
-    return "'" + std::string(name) + "' のデータ型が不正です";
-}
-
 // Another program's value in the same key: never read, never touched.
 const Values::value_type kForeign{"OTHER", {REG_SZ, {'x', 0}}};
 
-TEST_F(WindowsRegistryTest, LoadAcceptsBinaryAndUnknownTypesOfAtMostOneByte) {
-    struct Case {
-        const char* label;
-        std::optional<Values> stored;  // nothing: no key at all
-        std::array<std::int32_t, 3> expected;
-        std::optional<std::string> error;
-    };
-    const DWORD kQword = REG_QWORD;
-    // clang-format off
-    const Case cases[] = {
-        {"no key", std::nullopt, {1, 3, 0}, std::nullopt},
-        {"no value", Values{kForeign}, {1, 3, 0}, std::nullopt},
-        {"each present",
-         Values{{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({200})}, {"VENDOR", Binary({2})}, kForeign},
-         {2, 200, 2},
-         std::nullopt},
-        {"none and unknown types of one byte",
-         Values{{"SPEED", {REG_NONE, {4}}}, {"VENDOR", {kQword, {1}}}},
-         {1, 4, 1},
-         std::nullopt},
-        {"size 0 keeps the default", Values{{"MIDI_OUT", Binary({})}, {"SPEED", Binary({5})}},
-         {1, 5, 0}, std::nullopt},
-        {"size 2", Values{{"MIDI_OUT", Binary({2, 0})}, {"SPEED", Binary({5})}}, {1, 3, 0},
-         TypeError("MIDI_OUT")},
-        {"text", Values{{"MIDI_OUT", Binary({4})}, {"SPEED", {REG_SZ, {'5', 0}}}}, {4, 3, 0},
-         TypeError("SPEED")},
-        {"expandable text", Values{{"VENDOR", {REG_EXPAND_SZ, {}}}}, {1, 3, 0},
-         TypeError("VENDOR")},
-        {"number", Values{{"SPEED", {REG_DWORD, {5, 0, 0, 0}}}, {"VENDOR", Binary({2})}},
-         {1, 3, 0}, TypeError("SPEED")},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        RegDeleteTreeA(HKEY_CURRENT_USER, root_.c_str());
-        if (c.stored)
-            Store(*c.stored);
-        ProcessValues values{1, 3, 0};
-        EXPECT_EQ(Access(values, SettingsStore::kLoad), c.error);
-        EXPECT_EQ(Variables(values), c.expected);
-        // The load creates a missing key and writes nothing.
-        EXPECT_EQ(InRegistry(), c.stored.value_or(Values{}));
-    }
+class RealRegistryLoad : public WindowsRegistryTest,
+                         public testing::WithParamInterface<LoadCase> {};
+
+TEST_P(RealRegistryLoad, TakesTheTypesAndSizesTheRegistryReports) {
+    const LoadCase& c = GetParam();
+    Values stored = c.stored;
+    stored.insert(kForeign);
+    Store(stored);
+    ProcessValues values{1, 3, 0};
+
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), c.error);
+    EXPECT_EQ(values, c.expected);
+    EXPECT_EQ(InRegistry(), stored) << "a load never writes";
 }
 
-TEST_F(WindowsRegistryTest, SaveWritesThreeOneByteBinariesAndLeavesOtherValuesAlone) {
+// The registry fails no read on demand; a read that fails for real is below.
+std::vector<LoadCase> WithoutFailingReads(std::vector<LoadCase> cases) {
+    std::erase_if(cases, [](const LoadCase& c) { return !c.failRead.empty(); });
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, RealRegistryLoad,
+                         testing::ValuesIn(WithoutFailingReads(LoadCases())),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinaries) {
+    ProcessValues values{1, 3, 0};
+    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(values, (ProcessValues{1, 3, 0}));
+    EXPECT_EQ(InRegistry(), Values{});
+
     Store({kForeign, {"SPEED", {REG_DWORD, {1, 0, 0, 0}}}});
-    ProcessValues values{0x1FE, 200, -1};
+    values = {0x1FE, 200, -1};
     EXPECT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
     EXPECT_EQ(InRegistry(), (Values{{"MIDI_OUT", Binary({0xFE})},
                                     {"SPEED", Binary({200})},
@@ -178,7 +146,7 @@ TEST_F(WindowsRegistryTest, SaveWritesThreeOneByteBinariesAndLeavesOtherValuesAl
 
     ProcessValues loaded{1, 3, 0};
     EXPECT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
-    EXPECT_EQ(Variables(loaded), (std::array<std::int32_t, 3>{0xFE, 200, 0xFF}));
+    EXPECT_EQ(loaded, (ProcessValues{0xFE, 200, 0xFF}));
 }
 
 TEST_F(WindowsRegistryTest, AKeyThatCannotBeCreatedLoadsNothingAndFailsTheSaveAtTheFirstValue) {
@@ -186,7 +154,7 @@ TEST_F(WindowsRegistryTest, AKeyThatCannotBeCreatedLoadsNothingAndFailsTheSaveAt
     const std::string unusable = keyPath_ + "\\" + std::string(300, 'k');
     ProcessValues values{1, 3, 0};
     EXPECT_EQ(Access(values, SettingsStore::kLoad, unusable), std::nullopt);
-    EXPECT_EQ(Variables(values), (std::array<std::int32_t, 3>{1, 3, 0}));
+    EXPECT_EQ(values, (ProcessValues{1, 3, 0}));
     EXPECT_EQ(Access(values, SettingsStore::kSave, unusable), "'MIDI_OUT' の設定に失敗しました");
 }
 
