@@ -15,7 +15,8 @@ public:
 
     /// Number of output devices; devices are numbered from 0.
     virtual unsigned DeviceCount() = 0;
-    /// The product name of `device`, as the user sees it in their own tools.
+    /// The product name of `device`, as the user sees it in their own tools,
+    /// in UTF-8 whatever the platform's own encoding.
     virtual std::string DeviceName(unsigned device) = 0;
     /// Opens the system's MIDI mapper (or what stands for it). Returns 0 on
     /// success, otherwise an error code that is non-zero in its low byte.

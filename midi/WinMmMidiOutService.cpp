@@ -7,6 +7,7 @@
 
 #include <span>
 
+#include "midi/AnsiText.h"
 #include "midi/ProductName.h"
 
 namespace faderwell {
@@ -37,7 +38,8 @@ std::string WinMmMidiOutService::DeviceName(unsigned device) {
     if (!caps_)
         caps_ = std::make_unique<CapabilityRecord>();
     midiOutGetDevCapsA(device, &caps_->caps, sizeof(MIDIOUTCAPSA));
-    return ProductName(std::span<const char, kProductNameField>(caps_->caps.szPname));
+    return AnsiToUtf8(ProductName(std::span<const char, kProductNameField>(caps_->caps.szPname)),
+                      CP_ACP);
 }
 
 unsigned WinMmMidiOutService::OpenMapper() {

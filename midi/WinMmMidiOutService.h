@@ -22,7 +22,8 @@ public:
     /// midiOutGetNumDevs; allocates the capability record the names are read into.
     unsigned DeviceCount() override;
     /// midiOutGetDevCapsA into the one capability record, reused for every
-    /// device; a failed query leaves the name the record held before.
+    /// device; a failed query leaves the name the record held before. The
+    /// name comes in the ANSI code page and is handed on in UTF-8.
     std::string DeviceName(unsigned device) override;
     unsigned OpenMapper() override;
     unsigned OpenDevice(unsigned device) override;

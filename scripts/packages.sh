@@ -20,6 +20,9 @@ FADERWELL_TEST_PACKAGES=(
   jackd2 jack-tools
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
+  # The Windows tests: GoogleTest's sources to build it with MinGW, and Wine
+  # to run them.
+  googletest wine wine64
 )
 
 # What the long reliability run (./reliability) adds: valgrind.

@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace faderwell {
 
 namespace {
-
-constexpr const char* kKeyPath = "SOFTWARE\\VELDRIN\\FADERWELL";
 
 class WindowsRegistryKey final : public RegistryKey {
 public:
@@ -49,9 +48,11 @@ private:
 
 }  // namespace
 
+WindowsRegistry::WindowsRegistry(std::string keyPath) : keyPath_(std::move(keyPath)) {}
+
 std::unique_ptr<RegistryKey> WindowsRegistry::OpenOrCreateKey() {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return nullptr;
     }

@@ -160,6 +160,8 @@ void Tconfig::DescribeControls() {
 void Tconfig::FormCreate(const std::function<bool()>& sessionEnding) {
     port_.BuildOutputList();
     MIDIPORT->clear();
+    // UTF-8 on every platform: the Windows backend converts the device names
+    // from the ANSI code page they come in.
     for (const std::string& entry : port_.Entries())
         MIDIPORT->addItem(QString::fromStdString(entry));
     const std::int32_t index = values_.MidiOutIndex;

@@ -6,22 +6,13 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/InMemoryRegistry.h"
+#include "tests/settings/LoadCases.h"
 
 namespace faderwell {
-
-// Found by argument lookup from the assertions below.
-inline bool operator==(const ProcessValues& a, const ProcessValues& b) {
-    return a.MidiOutIndex == b.MidiOutIndex && a.SpeedStep == b.SpeedStep && a.Vendor == b.Vendor;
-}
-
-inline void PrintTo(const ProcessValues& v, std::ostream* os) {
-    *os << "{" << v.MidiOutIndex << ", " << v.SpeedStep << ", " << v.Vendor << "}";
-}
-
 namespace {
 
 using Value = InMemoryRegistry::Value;
-using Values = std::map<std::string, Value, std::less<>>;
+using Values = StoredValues;
 
 Value Binary(std::vector<std::uint8_t> bytes) {
     return {regtype::kBinary, std::move(bytes)};
@@ -42,14 +33,6 @@ std::optional<std::string> Access(InMemoryRegistry& registry, ProcessValues& val
     }
     return std::nullopt;
 }
-
-struct LoadCase {
-    const char* label;
-    Values stored;
-    ProcessValues expected;
-    std::optional<std::string> error;
-    std::set<std::string, std::less<>> failRead{};
-};
 
 class Load : public testing::TestWithParam<LoadCase> {};
 
@@ -75,9 +58,10 @@ Value Of(std::uint32_t type, std::vector<std::uint8_t> bytes) {
 constexpr std::uint32_t kQword = 11;  // a type the store does not know
 using namespace regtype;
 
-INSTANTIATE_TEST_SUITE_P(
-    Stored, Load,
-    testing::Values(
+}  // namespace
+
+std::vector<LoadCase> LoadCases() {
+    return {
         // clang-format off
         LoadCase{"nothing_stored", {}, {1, 3, 0}, kFine},
         LoadCase{"all_three",
@@ -109,9 +93,14 @@ INSTANTIATE_TEST_SUITE_P(
                  TypeError("SPEED")},
         LoadCase{"read_error",
                  {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}, {"VENDOR", Binary({1})}},
-                 {2, 3, 0}, "'SPEED' の取得に失敗しました", {"SPEED"}}),
+                 {2, 3, 0}, "'SPEED' の取得に失敗しました", {"SPEED"}}};
     // clang-format on
-    [](const auto& info) { return std::string(info.param.label); });
+}
+
+namespace {
+
+INSTANTIATE_TEST_SUITE_P(Stored, Load, testing::ValuesIn(LoadCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(LoadFirstRun, CreatesTheKeyEmptyAndSaveThenHoldsThreeOneByteBinaries) {
     InMemoryRegistry registry;
