@@ -5,6 +5,7 @@
 //   faderwell_test_service jack <name> <period> [--realtime]
 //   faderwell_test_service pipewire <name>
 //   faderwell_test_service pipewire-env <name>   prints its clients' environment
+//   faderwell_test_service sweep                 ends what this tree's tests left running
 //
 // "jack" and "pipewire" start the service, print "ready <PID>" once it
 // answers, and stop it when their standard input ends or on SIGTERM, SIGINT
@@ -68,13 +69,18 @@ int Supervise(Service& service) {
 
 int Usage() {
     std::cerr << "usage: faderwell_test_service name <role> | jack <name> <period> [--realtime]"
-                 " | pipewire <name> | pipewire-env <name>\n";
+                 " | pipewire <name> | pipewire-env <name> | sweep\n";
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "sweep") {
+        if (const int left = faderwell::test::EndLeftoverServices(); left > 0)
+            std::cerr << "ended " << left << " test service(s) left running\n";
+        return 0;
+    }
     if (argc < 3)
         return Usage();
     const std::string command = argv[1];

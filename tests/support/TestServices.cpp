@@ -125,6 +125,43 @@ std::string TestServerName(const std::string& role) {
     return "faderwell_" + role + "_" FADERWELL_TEST_TREE_TAG;
 }
 
+int EndLeftoverServices() {
+    const std::string prefix = "faderwell_";
+    const std::string suffix = std::string("_") + FADERWELL_TEST_TREE_TAG;
+    auto ours = [&](const std::string& text) {
+        return text.size() > prefix.size() + suffix.size() && text.rfind(prefix, 0) == 0 &&
+               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    auto servers = FindProcesses("jackd", [&](pid_t, const std::vector<std::string>& argv) {
+        for (std::size_t i = 0; i + 1 < argv.size(); ++i) {
+            if (argv[i] == "-n" && ours(argv[i + 1]))
+                return true;
+        }
+        return false;
+    });
+    const auto instances =
+        FindProcesses("pipewire", [&](pid_t pid, const std::vector<std::string>&) {
+            const std::string entry = "XDG_RUNTIME_DIR=/tmp/";
+            const std::string end = ".runtime";
+            for (const auto& text : ProcStrings(pid, "environ")) {
+                if (text.rfind(entry, 0) == 0 && text.size() > entry.size() + end.size() &&
+                    text.compare(text.size() - end.size(), end.size(), end) == 0 &&
+                    ours(text.substr(entry.size(), text.size() - entry.size() - end.size())))
+                    return true;
+            }
+            return false;
+        });
+    servers.insert(servers.end(), instances.begin(), instances.end());
+    const auto receivers = FindProcesses(BaseName(FADERWELL_JACK_RECEIVER),
+                                         [](pid_t, const std::vector<std::string>& argv) {
+                                             return argv[0] == FADERWELL_JACK_RECEIVER;
+                                         });
+    // The clients first: a server stopped together with a client of its keeps its slot.
+    servers.insert(servers.begin(), receivers.begin(), receivers.end());
+    for (const pid_t pid : servers) EndProcess(pid, kStopDeadline);
+    return static_cast<int>(servers.size());
+}
+
 // --- JACK --------------------------------------------------------------------
 
 JackServer::JackServer(JackServerOptions options) : options_(std::move(options)) {}

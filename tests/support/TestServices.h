@@ -19,6 +19,11 @@ namespace faderwell::test {
 /// the slot a crashed one left.
 std::string TestServerName(const std::string& role);
 
+/// Ends every JACK server, PipeWire instance and receiver of this build
+/// tree's tests that is still running (what a test killed by its time-out may leave);
+/// returns how many there were.
+int EndLeftoverServices();
+
 /// How long a service is given to answer once started. Room for a machine
 /// busy with builds: an idle one needs well under a second.
 inline constexpr std::chrono::seconds kServiceStartDeadline{30};
