@@ -24,7 +24,6 @@ constexpr auto kStopDeadline = 10s;
 constexpr auto kLeftoverDeadline = 2s;
 constexpr auto kProbeDeadline = 5s;  // one probe: a connect that hangs is a failure
 constexpr auto kProbeInterval = 50ms;
-constexpr auto kClientTimeout = 5000ms;
 
 std::string ReadWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -204,11 +203,11 @@ bool JackServer::Start(bool endsWithParent) {
     const std::string log = LogFile();
     std::ofstream(log, std::ios::trunc).flush();
     // -p before -d limits the ports, and so the shared memory the server
-    // takes. -t: a cycle waits this long for a late client before it counts
-    // as an xrun, so that on a busy machine words come late, never lost.
-    std::vector<std::string> argv{
-        "jackd", "-n", options_.name, "-S",
-        "-p",    "32", "-t",          std::to_string(kClientTimeout.count())};
+    // takes. Synchronous, the server waits for a late client up to ten times
+    // its client time-out (jackd's default, 500 ms): five seconds, room for
+    // a busy machine. A longer time-out would stall the server as long
+    // whenever a client goes away in the middle of a cycle.
+    std::vector<std::string> argv{"jackd", "-n", options_.name, "-S", "-p", "32"};
     argv.push_back(options_.realtime ? "-R" : "--no-realtime");
     for (const auto& arg :
          {std::string("-d"), std::string("dummy"), std::string("-r"), std::to_string(options_.rate),
