@@ -9,9 +9,9 @@
 
 namespace faderwell {
 
-/// The MIDI service on Linux (and other platforms RtMidi serves): the
-/// writable ports of the ALSA sequencer, then the MIDI inputs of a running
-/// JACK server, in one device list. The mapper is a port of the program's
+/// The MIDI service on Linux: the writable ports of the ALSA sequencer
+/// (through RtMidi), then the MIDI inputs of a running JACK server (jackd
+/// or PipeWire's, through a JACK output of our own), in one device list. The mapper is a port of the program's
 /// own, named after the application title, that synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
 /// of it is ever printed.
@@ -36,10 +36,7 @@ public:
     void Close() override;
 
     enum class Backend { kAlsa, kJack };
-    struct Output;  // an open output and what keeps it safe to send to
-    /// Outputs whose JACK server died while they were open, kept untouched
-    /// until the process ends.
-    static std::vector<std::unique_ptr<Output>>& DeadOutputs();
+    struct Output;  // the open output, on one of the two
 
 private:
     struct Device {
