@@ -305,7 +305,9 @@ void Report(const char* label, const FadeRun& run) {
               << run.afterFadeTime.count() << " ms, exit " << run.exitTime.count() << " ms\n";
 }
 
-class MidiFault : public testing::TestWithParam<Fault>, public OwnJackServerName {
+/// A JACK server of the run's own with the receiver on it, stored as the
+/// chosen output, and the fastest fade speed.
+class JackReceiverRun : public testing::Test, public OwnJackServerName {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Start());
@@ -321,6 +323,8 @@ protected:
     RecordingPrompts prompts;
     RecordingPageOpener opener;
 };
+
+class MidiFault : public JackReceiverRun, public testing::WithParamInterface<Fault> {};
 
 TEST_P(MidiFault, DuringAFadeTheProgramRunsOnAndEndsWithZero) {
     const auto midi = MakePlatformMidiOutService();
@@ -370,6 +374,48 @@ INSTANTIATE_TEST_SUITE_P(
                           },
                           1, "Faderwell Standard [MIDI MAPPER]"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+/// The silencing words of the reset: Sustain off and All Notes Off on every channel.
+std::vector<std::string> SilencingWordsHeard() {
+    std::vector<std::string> lines;
+    for (int channel = 1; channel <= midi::kChannelCount; ++channel) {
+        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 64, 0)));
+        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 123, 0)));
+    }
+    return lines;
+}
+
+// Start-up sends the drum kit microseconds after it opens the output, and
+// the exit command closes it right after the reset: nothing of either may be
+// lost, and no close, in the settings dialog or at the exit, may crash.
+// FADERWELL_LIFE_ROUNDS sets the number of rounds (a long check runs 100).
+TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice) {
+    const char* wanted = std::getenv("FADERWELL_LIFE_ROUNDS");
+    const int rounds = wanted != nullptr ? std::atoi(wanted) : 5;
+    std::vector<std::string> expected;
+    for (const ShortMessage word : DrumKitSelect(0)) expected.push_back(WireLine(word));
+    const auto silencers = SilencingWordsHeard();
+    // Picking the mapper resets the device; picking the device again and
+    // the exit command reset it once more.
+    for (int close = 0; close < 2; ++close) {
+        expected.insert(expected.end(), silencers.begin(), silencers.end());
+    }
+
+    for (int round = 0; round < rounds; ++round) {
+        const auto midi = MakePlatformMidiOutService();
+        Program program(Platform{*midi, registry, prompts, opener});
+        program.Start();
+        QTimer::singleShot(0, [&] {
+            PickOutputs(program, {1, kFirstDeviceIndex});
+            program.Refs().Form1->Exit1->trigger();
+        });
+        ASSERT_EQ(program.Run(), 0);
+        const auto heard = receiver->Received();
+        ASSERT_EQ(heard.size(), expected.size()) << "round " << round << testing::PrintToString(heard);
+        ASSERT_EQ(heard, expected) << "round " << round;
+        ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    }
+}
 
 class NoMidiService : public testing::Test, public OwnJackServerName {
     // A server name nobody runs; the test machines have no ALSA sequencer.
