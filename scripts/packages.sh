@@ -46,8 +46,12 @@ faderwell_ensure_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  if [ ${#sudo[@]} -gt 0 ] && ! command -v sudo >/dev/null 2>&1; then
+    echo "Missing packages: ${missing[*]}; installing them needs root or sudo" >&2
+    return 1
+  fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" apt-get update -qq || return 1
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
 }

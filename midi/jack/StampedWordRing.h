@@ -58,14 +58,16 @@ private:
 /// `frames` frames a word stamped `stamp` leaves: exactly one period after
 /// it was sent, or at once (but never before `notBefore`, so that order is
 /// kept) when that moment has already passed. Nothing while the word was
-/// sent within this very cycle: it leaves in the next. Frame times wrap
-/// around, so they are compared by their difference.
+/// sent within this very cycle: it leaves in the next. A stamp further
+/// ahead than that is a clock estimate gone astray (the server's frame
+/// clock jumps after an overrun), not a word to hold back: it leaves at once.
+/// Frame times wrap around, so they are compared by their difference.
 inline std::optional<std::uint32_t> FrameOffset(std::uint32_t stamp, std::uint32_t cycleStart,
                                                 std::uint32_t frames, std::uint32_t notBefore) {
-    const auto age = static_cast<std::int32_t>(cycleStart - stamp);  // frames since it was sent
-    if (age <= 0)
+    const auto age = static_cast<std::int64_t>(static_cast<std::int32_t>(cycleStart - stamp));
+    if (age <= 0 && age > -2 * std::int64_t{frames})
         return std::nullopt;
-    const std::int64_t offset = std::int64_t{frames} - age;
+    const std::int64_t offset = age <= 0 ? 0 : std::int64_t{frames} - age;
     const auto due = static_cast<std::uint32_t>(offset < 0 ? 0 : offset);
     return due < notBefore ? notBefore : due;
 }

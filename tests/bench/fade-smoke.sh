@@ -3,40 +3,35 @@
 # receiver, on a JACK server of the test's own: every tick's seventeen words
 # must arrive whole and in order. Times are not judged here (./benchmark
 # does that); this checks that the chain the bench measures works.
-#   fade-smoke.sh <bench tools directory> <scratch directory> <JACK server name>
+#   fade-smoke.sh <bench tools directory> <test service tool> <scratch directory>
 set -euo pipefail
-tools=$1 work=$2 server=$3
+tools=$1 service=$2 work=$3
+source "$(dirname "$0")/../support/services.sh"
 rm -rf "$work" && mkdir -p "$work"
-export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
+export JACK_DEFAULT_SERVER=$("$service" name smoke) JACK_NO_START_SERVER=1
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-pids=()
+recorder=
 # The receiver before the server: a server stopped together with a client
 # of its keeps its slot in JACK's server table.
 cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
+  if [ -n "$recorder" ]; then kill "$recorder" 2>/dev/null || true; wait "$recorder" 2>/dev/null || true; fi
+  [ -z "${jack_service:-}" ] || faderwell_service_stop "$jack_service"
 }
 trap cleanup EXIT
 
-# Synchronous, so that a late cycle on a busy machine delays words but never drops them.
-jackd --no-realtime -S -p 32 -d dummy -r 48000 -p 256 </dev/null >"$work/jackd.log" 2>&1 &
-pids+=($!)
-jack_wait -w -t 15 >/dev/null 2>&1 || { cat "$work/jackd.log"; exit 1; }
+faderwell_service_start "$service" "$work" jackd jack "$JACK_DEFAULT_SERVER" 256
+jack_service=$FADERWELL_SERVICE_PID
 
-mkfifo "$work/ready"
 "$tools/jack_midi_recorder" smoke_receiver "$work/fade.rec" >"$work/ready" &
 recorder=$!
-pids+=("$recorder")
-read -r -t 15 line <"$work/ready" || true
-[ "${line:-}" = ready ] || { echo "the receiver did not come up"; exit 1; }
+for _ in $(seq 300); do grep -q ready "$work/ready" && break; kill -0 "$recorder" || break; sleep 0.1; done
+grep -q ready "$work/ready" || { echo "the receiver did not come up"; exit 1; }
 
 "$tools/fade_driver" --speed 5 --device smoke_receiver:in
 kill "$recorder" && wait "$recorder"
+recorder=
 
 "$tools/fade_report" smoke 50 "$work/fade.rec" | tee "$work/report.txt"
 grep -qx 'smoke.words_intact=yes' "$work/report.txt"

@@ -156,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
         OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
         OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
+        OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
         OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
         OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
         OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,

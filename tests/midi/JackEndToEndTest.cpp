@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +15,8 @@
 
 #include "../core/Doubles.h"
 #include "ChildProcess.h"
+#include "JackReceiver.h"
+#include "TestServices.h"
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
 #include "midi/RtMidiOutService.h"
@@ -30,6 +31,10 @@ constexpr int kFirstDeviceIndex = 2;
 // More words than the JACK output's ring buffer holds, so a sender that
 // waited for a server that no longer drains it would hang here.
 constexpr int kFloodWords = 5000;
+/// What catches a hang in the flood and close: they take well under a second.
+constexpr auto kFloodDeadline = 10s;
+/// Nothing more arrives within this after the last expected word.
+constexpr auto kQuietAfter = 300ms;
 
 /// "Bn <rest>": a Control Change on channel n + 1, as the receiver prints it.
 std::string ChannelLine(int channel, const char* rest) {
@@ -37,33 +42,6 @@ std::string ChannelLine(int channel, const char* rest) {
     std::snprintf(status, sizeof status, "B%X ", channel);
     return status + std::string(rest);
 }
-
-/// The receiving client, started and ready to take messages.
-class Receiver {
-public:
-    explicit Receiver(const std::string& client) : process_({FADERWELL_RECEIVER, client}) {
-        ready_ = process_.ReadLine(10s) == std::optional<std::string>("ready");
-    }
-    bool Ready() const { return ready_; }
-    /// The next `count` messages, as lines of hexadecimal bytes.
-    std::vector<std::string> Take(std::size_t count) {
-        std::vector<std::string> lines;
-        while (lines.size() < count) {
-            auto line = process_.ReadLine(5s);
-            if (!line)
-                break;
-            lines.push_back(*line);
-        }
-        return lines;
-    }
-    /// A message beyond those taken, if one comes soon.
-    std::optional<std::string> Extra() { return process_.ReadLine(300ms); }
-    std::optional<int> Quit() { return process_.CloseInputAndWait(5s); }
-
-private:
-    ChildProcess process_;
-    bool ready_{false};
-};
 
 /// Counts the clients the server admits and lets go while it watches.
 class ClientCounter {
@@ -108,8 +86,35 @@ std::chrono::milliseconds FloodAndClose(MidiOutPort& port) {
                                                                  start);
 }
 
+/// True once `done` holds, checked every few milliseconds until `deadline`.
+template <typename Condition>
+bool PollUntil(Condition done, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+/// One server for the whole suite, started before its first test.
 class JackDevice : public testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        server_ = std::make_unique<JackServer>(JackServerOptions{TestServerName("device")});
+        serverName_ = std::make_unique<UseJackServer>(server_->Name());
+        if (!server_->Start())
+            FAIL() << server_->Error();
+    }
+    static void TearDownTestSuite() {
+        serverName_.reset();
+        server_.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(server_->Running()) << server_->Error(); }
+
+    static inline std::unique_ptr<JackServer> server_;
+    static inline std::unique_ptr<UseJackServer> serverName_;
     RtMidiOutService service;
     ProcessValues values{1, 3, kVendorRoland};
     MidiOutPort port{service, values};
@@ -117,7 +122,7 @@ protected:
 };
 
 TEST_F(JackDevice, ReceiverGetsExactlyTheBytesSentInOrder) {
-    Receiver receiver("fw_receiver");
+    JackReceiver receiver("fw_receiver");
     ASSERT_TRUE(receiver.Ready());
 
     port.BuildOutputList();
@@ -146,19 +151,19 @@ TEST_F(JackDevice, ReceiverGetsExactlyTheBytesSentInOrder) {
         expected.push_back(ChannelLine(channel, "7B 00"));
     }
     EXPECT_EQ(receiver.Take(expected.size()), expected);
-    EXPECT_EQ(receiver.Extra(), std::nullopt);
+    EXPECT_EQ(receiver.Extra(kQuietAfter), std::nullopt);
     EXPECT_EQ(receiver.Quit(), 0);
 }
 
 TEST_F(JackDevice, MapperIsAPortOfOurOwnThatSynthsConnectTo) {
-    Receiver receiver("fw_synth");
+    JackReceiver receiver("fw_synth");
     ASSERT_TRUE(receiver.Ready());
     port.BuildOutputList();
     ASSERT_EQ(port.Pick(kMapperIndex), 0);
     EXPECT_EQ(port.Caption(), "Faderwell Standard [MIDI MAPPER]");
 
     ChildProcess connect({"jack_connect", "Faderwell Standard:Faderwell Standard", "fw_synth:in"});
-    ASSERT_EQ(connect.CloseInputAndWait(10s), 0);
+    ASSERT_EQ(connect.CloseInputAndWait(30s), 0);
     port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
     EXPECT_EQ(receiver.Take(1), std::vector<std::string>{"B2 07 64"});
     port.ResetAndClose();
@@ -172,14 +177,15 @@ TEST_F(JackDevice, ListingAndOpeningTakeOneShortLivedClientBeyondTheOutput) {
     // server admits or lets go costs tens of milliseconds of start-up.
     port.BuildOutputList();
     ASSERT_EQ(port.Pick(kMapperIndex), 0);
-    std::this_thread::sleep_for(500ms);     // the server tells its clients in its own time
+    // The server tells its clients in its own time.
+    EXPECT_TRUE(PollUntil([&] { return counter.admitted >= 2 && counter.letGo >= 1; }, 10s));
     EXPECT_EQ(counter.admitted.load(), 2);  // the list's client, the output
     EXPECT_EQ(counter.letGo.load(), 1);     // the list's
     port.ResetAndClose();
 }
 
 TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
-    auto receiver = std::make_unique<Receiver>("fw_leaving");
+    auto receiver = std::make_unique<JackReceiver>("fw_leaving");
     ASSERT_TRUE(receiver->Ready());
     port.BuildOutputList();
     ASSERT_EQ(port.Entries().size(), 3u);
@@ -189,7 +195,7 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     ASSERT_EQ(receiver->Quit(), 0);
     receiver.reset();
 
-    EXPECT_LT(FloodAndClose(port), 5s);
+    EXPECT_LT(FloodAndClose(port), kFloodDeadline);
     // Device numbers refer to the list as it was built: the device that went
     // away cannot be opened again, and nothing else is opened in its place.
     EXPECT_NE(port.Pick(kFirstDeviceIndex), 0);
@@ -197,35 +203,11 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     port.ResetAndClose();
 }
 
-/// A JACK server of the test's own, under the name in JACK_DEFAULT_SERVER.
-class OwnJackServer {
-public:
-    ~OwnJackServer() { Stop(); }
-    /// jack_wait gives up when it knocks while the server is still setting
-    /// up; it knocks again a few times.
-    bool Up() {
-        for (int attempt = 0; attempt < 5 && jackd_.Started(); ++attempt) {
-            ChildProcess wait({"jack_wait", "-w", "-t", "10"});
-            if (wait.CloseInputAndWait(15s) == 0)
-                return true;
-            std::this_thread::sleep_for(500ms);
-        }
-        return false;
-    }
-    /// A stopped server tells its clients, as a crashed one does by its
-    /// sockets closing; unlike a killed one, it leaves nothing behind.
-    void Stop() { jackd_.Terminate(10s); }
-
-private:
-    ChildProcess jackd_{
-        {"jackd", "--no-realtime", "-p", "32", "-d", "dummy", "-r", "48000", "-p", "256"}};
-};
-
 // Runs with a server of its own, which it stops while the port is open.
 TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
-    ASSERT_NE(std::getenv("JACK_DEFAULT_SERVER"), nullptr);
-    OwnJackServer server;
-    ASSERT_TRUE(server.Up());
+    JackServer server(JackServerOptions{TestServerName("gone")});
+    UseJackServer serverName(server.Name());
+    ASSERT_TRUE(server.Start()) << server.Error();
 
     RtMidiOutService service;
     ProcessValues values{1, 3, 0};
@@ -234,12 +216,11 @@ TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
     ASSERT_EQ(port.Pick(kMapperIndex), 0);
     port.SendShortMessage(HiHatTick());
 
+    // The flood follows at once: the sender must not wait for the server
+    // whether or not its clients have learnt of its end yet.
     server.Stop();
     port.SendShortMessage(HiHatTick());
-    // The clients learn of the server's end within milliseconds; a fade
-    // sends a few dozen words in that time, the flood thousands.
-    std::this_thread::sleep_for(200ms);
-    EXPECT_LT(FloodAndClose(port), 5s);
+    EXPECT_LT(FloodAndClose(port), kFloodDeadline);
     // With the server gone there is no MIDI service left to open.
     EXPECT_NE(port.Pick(kMapperIndex), 0);
 }

@@ -5,23 +5,18 @@
 // before the close included, and nothing may crash.
 //
 // The server is jackd (dummy driver, the smallest period, synchronous) or a
-// private PipeWire instance, chosen by FADERWELL_TEST_SERVER; for PipeWire
-// the test runs with PipeWire's libjack on its library path.
+// private PipeWire instance at its default quantum.
 #include <gtest/gtest.h>
-#include <jack/jack.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "JackReceiver.h"
+#include "TestServices.h"
 #include "midi/MidiOutPort.h"
 #include "midi/RtMidiOutService.h"
 
@@ -34,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFirstDeviceIndex = 2;
 constexpr int kDefaultRounds = 1000;
 constexpr int kBurstWords = 20;
+constexpr int kSmallestPeriod = 16;  // frames
 const std::string kReceiverClient = "fw_stress_synth";
 
 int Rounds() {
@@ -50,85 +46,6 @@ std::string Hex(ShortMessage word, int bytes) {
                       (word >> 16) & 0xFFu);
     return text;
 }
-
-/// A JACK server of the test's own: jackd with the dummy driver, or a
-/// PipeWire instance with a runtime directory of its own. Stopped by its
-/// PID at destruction.
-class StressServer {
-public:
-    StressServer() {
-        const char* kind = std::getenv("FADERWELL_TEST_SERVER");
-        pipewire_ = kind != nullptr && std::string(kind) == "pipewire";
-        if (pipewire_) {
-            // Nothing of the user's session: sockets and state live here.
-            char pattern[] = "/tmp/fw-pipewire-XXXXXX";
-            if (::mkdtemp(pattern) == nullptr)
-                return;
-            runtime_ = pattern;
-            ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-            ::setenv("PIPEWIRE_RUNTIME_DIR", runtime_.c_str(), 1);
-            server_ = std::make_unique<ChildProcess>(std::vector<std::string>{"pipewire"});
-        } else {
-            // Synchronous: a late client delays the cycle instead of losing
-            // it. Real-time where allowed: at this period a server without
-            // it, on a busy machine, loses its clients from the graph.
-            server_ = std::make_unique<ChildProcess>(
-                std::vector<std::string>{"jackd", "-R", "-S", "-p", "32", "-d", "dummy",
-                                         "-r", "48000", "-p", "16"});
-        }
-    }
-    ~StressServer() {
-        if (server_)
-            server_->Terminate(10s);
-        if (!runtime_.empty())
-            std::filesystem::remove_all(runtime_);
-    }
-    StressServer(const StressServer&) = delete;
-    StressServer& operator=(const StressServer&) = delete;
-
-    /// Waits until a client gets in; a server still setting up turns
-    /// clients away, so it knocks again.
-    bool Up() {
-        const auto deadline = Clock::now() + 30s;
-        while (server_ && server_->Started() && Clock::now() < deadline) {
-            if (jack_client_t* client = jack_client_open("fw_knock", JackNoStartServer, nullptr)) {
-                jack_client_close(client);
-                return true;
-            }
-            std::this_thread::sleep_for(200ms);
-        }
-        return false;
-    }
-
-private:
-    bool pipewire_{false};
-    std::string runtime_;
-    std::unique_ptr<ChildProcess> server_;
-};
-
-class Receiver {
-public:
-    Receiver() : process_({FADERWELL_RECEIVER, kReceiverClient}) {
-        ready_ = process_.ReadLine(10s) == std::optional<std::string>("ready");
-    }
-    bool Ready() const { return ready_; }
-    std::vector<std::string> Take(std::size_t count) {
-        std::vector<std::string> lines;
-        while (lines.size() < count) {
-            auto line = process_.ReadLine(5s);
-            if (!line)
-                break;
-            lines.push_back(*line);
-        }
-        return lines;
-    }
-    std::optional<std::string> Extra() { return process_.ReadLine(300ms); }
-    std::optional<int> Quit() { return process_.CloseInputAndWait(5s); }
-
-private:
-    ChildProcess process_;
-    bool ready_{false};
-};
 
 /// One round's words: a burst of Control Changes that tell the round apart,
 /// a hi-hat left sounding, then what the reset sends.
@@ -153,10 +70,9 @@ struct Round {
     }
 };
 
-TEST(JackOutputStress, EveryWordOfEveryRoundArrivesThroughOpenBurstResetClose) {
-    StressServer server;
-    ASSERT_TRUE(server.Up());
-    Receiver receiver;
+/// Rounds of open, burst, reset and close to the receiver.
+void RunRounds(const std::vector<std::string>& receiverEnvironment) {
+    JackReceiver receiver(kReceiverClient, receiverEnvironment);
     ASSERT_TRUE(receiver.Ready());
 
     RtMidiOutService service;
@@ -175,12 +91,28 @@ TEST(JackOutputStress, EveryWordOfEveryRoundArrivesThroughOpenBurstResetClose) {
         port.ResetAndClose();
         ASSERT_EQ(receiver.Take(words.heard.size()), words.heard) << "round " << round;
     }
-    EXPECT_EQ(receiver.Extra(), std::nullopt);
+    EXPECT_EQ(receiver.Extra(300ms), std::nullopt);
     std::printf("%d rounds in %lld ms\n", rounds,
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
                         .count()));
     EXPECT_EQ(receiver.Quit(), 0);
+}
+
+TEST(JackOutputStress, JackdAtTheSmallestPeriod) {
+    JackServer server(JackServerOptions{TestServerName("stress"), kSmallestPeriod});
+    UseJackServer serverName(server.Name());
+    ASSERT_TRUE(server.Start()) << server.Error();
+    RunRounds({});
+}
+
+// This process must run with PipeWire's libjack on its library path.
+TEST(JackOutputStress, PipeWireAtItsDefaultQuantum) {
+    PipeWireInstance pipewire(TestServerName("stress_pw"));
+    ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
+    ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
+    RunRounds(pipewire.ClientEnvironment());
 }
 
 }  // namespace

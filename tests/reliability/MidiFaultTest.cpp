@@ -6,6 +6,10 @@
 // Each run has a JACK server of its own (dummy driver) under a name made from
 // the build tree, so it never touches anyone else's server; message boxes
 // are recorded instead of shown.
+//
+// The bounds here catch hangs and stalls with room for a busy machine; how
+// quickly the program answers is judged by ./reliability from the figures
+// each run prints.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,7 +28,8 @@
 #include <thread>
 #include <vector>
 
-#include "../midi/ChildProcess.h"
+#include "JackReceiver.h"
+#include "TestServices.h"
 #include "UiDoubles.h"
 #include "app/Program.h"
 #include "core/Controls.h"
@@ -45,15 +50,19 @@ constexpr std::uint8_t kFirstDeviceIndex = 2;
 constexpr Milliseconds kFastestTick{50};
 constexpr int kFadeSteps = 127;  // start marker at value 0, stop marker at 127
 constexpr Milliseconds kFadeTime = kFadeSteps * kFastestTick;
-/// A busy machine may stretch the timer a little; a hang or a stalled tick
-/// stretches it far more.
-constexpr Milliseconds kFadeSlack{500};
+/// A busy machine may stretch the fade by a few hundred milliseconds; a hang
+/// or a stalled timer stretches it far more.
+constexpr Milliseconds kFadeSlack{5000};
 constexpr Milliseconds kHeartbeat{10};
-constexpr Milliseconds kLongestAnswer{100};
+/// The event loop answers within 100 ms (./reliability holds it to that);
+/// ten times that is a stall, whatever else the machine is doing.
+constexpr Milliseconds kLongestAnswer{1000};
 constexpr Milliseconds kFaultAfter{1500};
 /// Closing an output, also one whose JACK server has died, answers as fast
 /// as anything else the event loop does.
 constexpr Milliseconds kLongestClose = kLongestAnswer;
+/// The receiver has taken everything once it has been quiet this long.
+constexpr Milliseconds kReceiverQuiet{1000};
 const std::string kReceiverClient = "fw_rel_synth";
 
 /// A word as the receiver prints it: its bytes in hexadecimal, two for a
@@ -84,28 +93,6 @@ std::vector<std::string> FirstWordsHeard(int vendor) {
 Milliseconds Since(Clock::time_point start) {
     return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
 }
-
-/// Sets an environment variable for one test.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 /// What this process writes to its standard error while it lives.
 class StderrCapture {
@@ -142,66 +129,10 @@ private:
     int saved_{-1};
 };
 
-/// Every JACK client and server of the test, the program's included, under
-/// the build tree's own server name, and no server started behind its back.
-class OwnJackServerName {
-protected:
-    ScopedEnvironment name_{"JACK_DEFAULT_SERVER", FADERWELL_JACK_SERVER};
-    ScopedEnvironment noStart_{"JACK_NO_START_SERVER", "1"};
-};
-
-/// A JACK server of the test's own, under the name in JACK_DEFAULT_SERVER.
-class JackServer {
+/// The device the program sends to.
+class Receiver : public JackReceiver {
 public:
-    ~JackServer() { Stop(); }
-
-    /// Starts a server and waits until clients can connect.
-    bool Start() {
-        jackd_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "jackd", "--no-realtime", "-p", "32", "-d", "dummy", "-r", "48000", "-p", "256"});
-        // jack_wait gives up when it knocks while the server is still setting up.
-        for (int attempt = 0; attempt < 5 && jackd_->Started(); ++attempt) {
-            ChildProcess wait({"jack_wait", "-w", "-t", "10"});
-            if (wait.CloseInputAndWait(15s) == 0)
-                return true;
-            std::this_thread::sleep_for(500ms);
-        }
-        return false;
-    }
-    /// SIGKILL: no goodbye to the clients; they learn it from the closed sockets.
-    void Kill() {
-        if (jackd_)
-            jackd_->Kill();
-    }
-    void Stop() {
-        if (jackd_)
-            jackd_->Terminate(10s);
-    }
-
-private:
-    std::unique_ptr<ChildProcess> jackd_;
-};
-
-/// The device the program sends to: a JACK client with one MIDI input that
-/// prints every message it receives.
-class Receiver {
-public:
-    Receiver() : process_({FADERWELL_RECEIVER, kReceiverClient}) {
-        ready_ = process_.ReadLine(10s) == std::optional<std::string>("ready");
-    }
-    bool Ready() const { return ready_; }
-    /// Quits as a synthesizer's own program quits.
-    void Quit() { process_.CloseInputAndWait(5s); }
-    /// Every message received so far.
-    std::vector<std::string> Received() {
-        std::vector<std::string> lines;
-        while (auto line = process_.ReadLine(200ms)) lines.push_back(*line);
-        return lines;
-    }
-
-private:
-    ChildProcess process_;
-    bool ready_{false};
+    Receiver() : JackReceiver(kReceiverClient) {}
 };
 
 struct Fault {
@@ -297,27 +228,30 @@ void PickOutputs(Program& program, const std::vector<int>& entries) {
     program.Refs().Form1->O1->trigger();
 }
 
-/// The figures of a run, for the record of what was tried.
+/// The figures of a run, one "figure: <label> name=value ..." line, which
+/// ./reliability compares with the program's targets.
 void Report(const char* label, const FadeRun& run) {
-    std::cout << label << ": fade " << run.fadeTime.count() << " ms (" << kFadeTime.count()
-              << " planned), longest answer " << run.longestAnswer.count() << " ms in the fade, "
-              << run.longestAnswerAfter.count() << " ms after it; settings "
-              << run.afterFadeTime.count() << " ms, exit " << run.exitTime.count() << " ms\n";
+    std::cout << "figure: " << label << " fade_ms=" << run.fadeTime.count()
+              << " planned_ms=" << kFadeTime.count() << " answer_ms=" << run.longestAnswer.count()
+              << " answer_after_ms=" << run.longestAnswerAfter.count()
+              << " settings_ms=" << run.afterFadeTime.count() << " exit_ms=" << run.exitTime.count()
+              << std::endl;
 }
 
 /// A JACK server of the run's own with the receiver on it, stored as the
 /// chosen output, and the fastest fade speed.
-class JackReceiverRun : public testing::Test, public OwnJackServerName {
+class JackReceiverRun : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(server.Start()) << server.Error();
         receiver = std::make_unique<Receiver>();
         ASSERT_TRUE(receiver->Ready());
         registry.values["MIDI_OUT"] = {regtype::kBinary, {kFirstDeviceIndex}};
         registry.values["SPEED"] = {regtype::kBinary, {kFastestStep}};
     }
 
-    JackServer server;
+    JackServer server{JackServerOptions{TestServerName("reliability")}};
+    UseJackServer serverName{server.Name()};
     std::unique_ptr<Receiver> receiver;
     InMemoryRegistry registry;
     RecordingPrompts prompts;
@@ -356,7 +290,7 @@ TEST_P(MidiFault, DuringAFadeTheProgramRunsOnAndEndsWithZero) {
     Report(fault.label, run);
 
     // The device heard the fade until the fault, sixteen channels a step.
-    const auto received = receiver->Received();
+    const auto received = receiver->Received(kReceiverQuiet);
     const auto first = FirstWordsHeard(0);
     ASSERT_GE(received.size(), first.size() + kFaultAfter / kFastestTick / 2 * 16);
     EXPECT_EQ(std::vector<std::string>(received.begin(), received.begin() + first.size()), first);
@@ -370,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Fault{"server_killed_and_restarted",
                           [](JackServer& s, Receiver&) {
                               s.Kill();
-                              s.Start();
+                              ASSERT_TRUE(s.Start()) << s.Error();
                           },
                           1, "Faderwell Standard [MIDI MAPPER]"}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -410,16 +344,16 @@ TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice)
             program.Refs().Form1->Exit1->trigger();
         });
         ASSERT_EQ(program.Run(), 0);
-        const auto heard = receiver->Received();
+        const auto heard = receiver->Received(kReceiverQuiet);
         ASSERT_EQ(heard.size(), expected.size()) << "round " << round << testing::PrintToString(heard);
         ASSERT_EQ(heard, expected) << "round " << round;
         ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
     }
 }
 
-class NoMidiService : public testing::Test, public OwnJackServerName {
+class NoMidiService : public testing::Test {
     // A server name nobody runs; the test machines have no ALSA sequencer.
-    ScopedEnvironment noServer_{"JACK_DEFAULT_SERVER", FADERWELL_JACK_SERVER "_none"};
+    UseJackServer noServer_{TestServerName("none")};
 };
 
 TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {

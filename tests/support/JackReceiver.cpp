@@ -1,0 +1,35 @@
+#include "JackReceiver.h"
+
+namespace faderwell::test {
+
+namespace {
+constexpr std::chrono::seconds kQuitDeadline{10};
+}
+
+JackReceiver::JackReceiver(const std::string& client, std::vector<std::string> environment)
+    : process_({FADERWELL_JACK_RECEIVER, client}, ChildOptions{std::move(environment)}) {
+    ready_ = process_.ReadLine(kMessageDeadline) == std::optional<std::string>("ready");
+}
+
+std::vector<std::string> JackReceiver::Take(std::size_t count) {
+    std::vector<std::string> lines;
+    while (lines.size() < count) {
+        auto line = process_.ReadLine(kMessageDeadline);
+        if (!line)
+            break;
+        lines.push_back(std::move(*line));
+    }
+    return lines;
+}
+
+std::vector<std::string> JackReceiver::Received(std::chrono::milliseconds quiet) {
+    std::vector<std::string> lines;
+    while (auto line = process_.ReadLine(quiet)) lines.push_back(std::move(*line));
+    return lines;
+}
+
+std::optional<int> JackReceiver::Quit() {
+    return process_.CloseInputAndWait(kQuitDeadline);
+}
+
+}  // namespace faderwell::test

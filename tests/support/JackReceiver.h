@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+
+namespace faderwell::test {
+
+/// The device the tests send to: a JACK client of its own process with one
+/// MIDI input "<client>:in" that reports every message it receives, as a
+/// line of hexadecimal bytes ("B9 00 3D").
+class JackReceiver {
+public:
+    /// How long one expected message may take to arrive: a hang, not a
+    /// slow machine, runs past it.
+    static constexpr std::chrono::seconds kMessageDeadline{10};
+
+    /// Starts the receiver and waits until its port is there. `environment`
+    /// as for ChildProcess (a PipeWire instance's client environment, say).
+    explicit JackReceiver(const std::string& client, std::vector<std::string> environment = {});
+
+    bool Ready() const { return ready_; }
+    /// The next `count` messages; fewer when one does not come in time.
+    std::vector<std::string> Take(std::size_t count);
+    /// Every message that comes until none has come for `quiet`.
+    std::vector<std::string> Received(std::chrono::milliseconds quiet);
+    /// A message beyond those taken, if one comes within `quiet`.
+    std::optional<std::string> Extra(std::chrono::milliseconds quiet) {
+        return process_.ReadLine(quiet);
+    }
+    /// Quits as a synthesizer's own program quits; its exit status (non-zero
+    /// when it had to drop messages), nothing when it hung.
+    std::optional<int> Quit();
+
+private:
+    ChildProcess process_;
+    bool ready_{false};
+};
+
+}  // namespace faderwell::test

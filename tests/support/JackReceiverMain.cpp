@@ -1,0 +1,151 @@
+// A JACK MIDI client that stands as a device in the tests: it registers one
+// MIDI input "<client>:in", prints "ready" once the port is there, then one
+// line of hexadecimal bytes per message received, and quits when its
+// standard input closes (or on SIGTERM).
+//
+// The process callback only copies the messages into a ring taken before
+// activation and wakes the printer: it never waits on the test reading its
+// output, so the receiver cannot hold up a synchronous server's cycle.
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+#include <poll.h>
+#include <semaphore.h>
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kRingBytes = 1 << 20;  // tens of thousands of messages
+constexpr std::size_t kLongestMessage = 255;
+constexpr long kWakeNanoseconds = 20'000'000;  // how often the input's end is checked
+
+struct Receiver {
+    jack_port_t* port{nullptr};
+    jack_ringbuffer_t* ring{nullptr};
+    sem_t arrived{};
+    std::atomic<unsigned> dropped{0};
+};
+
+std::atomic<bool> stopRequested{false};
+
+void OnSignal(int) {
+    stopRequested = true;
+}
+
+int Process(jack_nframes_t frames, void* argument) {
+    auto& receiver = *static_cast<Receiver*>(argument);
+    void* buffer = jack_port_get_buffer(receiver.port, frames);
+    const jack_nframes_t events = jack_midi_get_event_count(buffer);
+    for (jack_nframes_t i = 0; i < events; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > kLongestMessage)
+            continue;
+        const auto size = static_cast<std::uint8_t>(event.size);
+        if (jack_ringbuffer_write_space(receiver.ring) < 1u + size) {
+            receiver.dropped.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(&size), 1);
+        jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(event.buffer), size);
+    }
+    if (events > 0)
+        sem_post(&receiver.arrived);
+    return 0;
+}
+
+bool WriteAll(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t count = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+/// Prints every whole message in the ring, one line each.
+bool Drain(Receiver& receiver) {
+    std::string lines;
+    std::uint8_t size = 0;
+    unsigned char bytes[kLongestMessage];
+    while (jack_ringbuffer_peek(receiver.ring, reinterpret_cast<char*>(&size), 1) == 1 &&
+           jack_ringbuffer_read_space(receiver.ring) >= 1u + size) {
+        jack_ringbuffer_read_advance(receiver.ring, 1);
+        jack_ringbuffer_read(receiver.ring, reinterpret_cast<char*>(bytes), size);
+        char hex[4];
+        for (std::uint8_t b = 0; b < size; ++b) {
+            std::snprintf(hex, sizeof hex, "%s%02X", b == 0 ? "" : " ", bytes[b]);
+            lines += hex;
+        }
+        lines += '\n';
+    }
+    return lines.empty() || WriteAll(lines);
+}
+
+bool InputEnded() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 0) <= 0)
+        return false;
+    char byte = 0;
+    return read(STDIN_FILENO, &byte, 1) <= 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2)
+        return 2;
+    signal(SIGTERM, OnSignal);
+    signal(SIGINT, OnSignal);
+    signal(SIGPIPE, SIG_IGN);
+    Receiver receiver;
+    receiver.ring = jack_ringbuffer_create(kRingBytes);
+    sem_init(&receiver.arrived, 0, 0);
+    jack_client_t* client = jack_client_open(argv[1], JackNoStartServer, nullptr);
+    if (client == nullptr || receiver.ring == nullptr) {
+        std::fprintf(stderr, "receiver: no JACK server to open '%s' on\n", argv[1]);
+        return 1;
+    }
+    receiver.port = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (receiver.port == nullptr || jack_set_process_callback(client, Process, &receiver) != 0 ||
+        jack_activate(client) != 0) {
+        std::fprintf(stderr, "receiver: could not make its port\n");
+        jack_client_close(client);
+        return 1;
+    }
+    if (!WriteAll("ready\n"))
+        return 1;
+    while (!stopRequested && !InputEnded()) {
+        timespec wake{};
+        clock_gettime(CLOCK_REALTIME, &wake);
+        wake.tv_nsec += kWakeNanoseconds;
+        if (wake.tv_nsec >= 1'000'000'000) {
+            wake.tv_sec += 1;
+            wake.tv_nsec -= 1'000'000'000;
+        }
+        sem_timedwait(&receiver.arrived, &wake);
+        if (!Drain(receiver))
+            break;
+    }
+    // Deactivate before anything the callback touches goes away.
+    jack_deactivate(client);
+    Drain(receiver);
+    jack_client_close(client);
+    jack_ringbuffer_free(receiver.ring);
+    if (const unsigned dropped = receiver.dropped.load(); dropped > 0) {
+        std::fprintf(stderr, "receiver: %u messages dropped, the ring was full\n", dropped);
+        return 3;
+    }
+    return 0;
+}

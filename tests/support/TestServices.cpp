@@ -1,0 +1,316 @@
+#include "TestServices.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace faderwell::test {
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kStopDeadline = 10s;
+constexpr auto kProbeDeadline = 5s;  // one probe: a connect that hangs is a failure
+constexpr auto kProbeInterval = 50ms;
+constexpr auto kClientTimeout = 5000ms;
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The NUL-separated strings of a /proc file (cmdline, environ).
+std::vector<std::string> ProcStrings(pid_t pid, const char* file) {
+    const std::string text = ReadWhole("/proc/" + std::to_string(pid) + "/" + file);
+    std::vector<std::string> strings;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\0', start);
+        strings.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return strings;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/// Every process of this user running `program` for which `matches` holds.
+template <typename Matches>
+std::vector<pid_t> FindProcesses(const std::string& program, Matches matches) {
+    std::vector<pid_t> found;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return found;
+    while (const dirent* entry = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || pid == ::getpid())
+            continue;
+        struct stat info {};
+        if (::stat(("/proc/" + std::string(entry->d_name)).c_str(), &info) != 0 ||
+            info.st_uid != ::getuid())
+            continue;
+        const auto argv = ProcStrings(static_cast<pid_t>(pid), "cmdline");
+        if (!argv.empty() && BaseName(argv[0]) == program && matches(static_cast<pid_t>(pid), argv))
+            found.push_back(static_cast<pid_t>(pid));
+    }
+    ::closedir(proc);
+    return found;
+}
+
+/// Ends what an earlier run left under this name; false if something stays.
+bool EndStale(const std::vector<pid_t>& stale, std::string& error, const std::string& what) {
+    for (const pid_t pid : stale) {
+        if (!EndProcess(pid, kStopDeadline)) {
+            error =
+                what + " left by an earlier run (PID " + std::to_string(pid) + ") would not end";
+            return false;
+        }
+    }
+    return true;
+}
+
+/// Asks `jack_wait -c` (with `environment`) whether the server answers.
+bool Answers(const std::vector<std::string>& probe, const std::vector<std::string>& environment) {
+    ChildProcess check(probe, ChildOptions{environment, {}, true, true});
+    const auto line = check.ReadLine(kProbeDeadline);
+    check.CloseInputAndWait(kProbeDeadline);
+    return line == std::optional<std::string>("running");
+}
+
+/// Probes until the server answers, the process ends or the deadline passes.
+/// A client that knocks while the server is still setting up is turned away,
+/// so one probe is not enough.
+bool WaitUntilAnswers(ChildProcess& server, const std::vector<std::string>& probe,
+                      const std::vector<std::string>& environment, std::string& error,
+                      const std::string& what, const std::string& log) {
+    const auto deadline = Clock::now() + kServiceStartDeadline;
+    while (server.Running()) {
+        if (Answers(probe, environment))
+            return true;
+        if (Clock::now() > deadline) {
+            error = what + " did not answer within " +
+                    std::to_string(kServiceStartDeadline.count()) + " s; its log:\n" +
+                    ReadWhole(log);
+            server.Kill();
+            return false;
+        }
+        std::this_thread::sleep_for(kProbeInterval);
+    }
+    error = what + " ended at start; its log:\n" + ReadWhole(log);
+    return false;
+}
+
+std::string StateDir() {
+    const std::string dir = FADERWELL_TEST_STATE_DIR;
+    ::mkdir(dir.c_str(), 0755);
+    return dir;
+}
+}  // namespace
+
+std::string TestServerName(const std::string& role) {
+    return "faderwell_" + role + "_" FADERWELL_TEST_TREE_TAG;
+}
+
+int EndLeftoverServices() {
+    const std::string prefix = "faderwell_";
+    const std::string suffix = std::string("_") + FADERWELL_TEST_TREE_TAG;
+    auto ours = [&](const std::string& text) {
+        return text.size() > prefix.size() + suffix.size() && text.rfind(prefix, 0) == 0 &&
+               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    auto servers = FindProcesses("jackd", [&](pid_t, const std::vector<std::string>& argv) {
+        for (std::size_t i = 0; i + 1 < argv.size(); ++i) {
+            if (argv[i] == "-n" && ours(argv[i + 1]))
+                return true;
+        }
+        return false;
+    });
+    const auto instances =
+        FindProcesses("pipewire", [&](pid_t pid, const std::vector<std::string>&) {
+            const std::string entry = "XDG_RUNTIME_DIR=/tmp/";
+            const std::string end = ".runtime";
+            for (const auto& text : ProcStrings(pid, "environ")) {
+                if (text.rfind(entry, 0) == 0 && text.size() > entry.size() + end.size() &&
+                    text.compare(text.size() - end.size(), end.size(), end) == 0 &&
+                    ours(text.substr(entry.size(), text.size() - entry.size() - end.size())))
+                    return true;
+            }
+            return false;
+        });
+    servers.insert(servers.end(), instances.begin(), instances.end());
+    const auto receivers = FindProcesses(BaseName(FADERWELL_JACK_RECEIVER),
+                                         [](pid_t, const std::vector<std::string>& argv) {
+                                             return argv[0] == FADERWELL_JACK_RECEIVER;
+                                         });
+    // The clients first: a server stopped together with a client of its keeps its slot.
+    servers.insert(servers.begin(), receivers.begin(), receivers.end());
+    for (const pid_t pid : servers) EndProcess(pid, kStopDeadline);
+    return static_cast<int>(servers.size());
+}
+
+// --- JACK --------------------------------------------------------------------
+
+JackServer::JackServer(JackServerOptions options) : options_(std::move(options)) {}
+
+JackServer::~JackServer() {
+    Stop();
+}
+
+std::string JackServer::LogFile() const {
+    return StateDir() + "/" + options_.name + ".jackd.log";
+}
+
+bool JackServer::Start(bool endsWithParent) {
+    error_.clear();
+    const std::string what = "JACK server '" + options_.name + "'";
+    // Ours by name: a jackd started with this name by an earlier run that died.
+    const auto stale = FindProcesses("jackd", [&](pid_t, const std::vector<std::string>& argv) {
+        for (std::size_t i = 0; i + 1 < argv.size(); ++i) {
+            if (argv[i] == "-n" && argv[i + 1] == options_.name)
+                return true;
+        }
+        return false;
+    });
+    if (!EndStale(stale, error_, what))
+        return false;
+    const std::vector<std::string> probe{"jack_wait", "-s", options_.name, "-c"};
+    if (Answers(probe, {"JACK_NO_START_SERVER=1"})) {
+        error_ = what + " is already served by a process that is not a test server; stop it";
+        return false;
+    }
+
+    const std::string log = LogFile();
+    std::ofstream(log, std::ios::trunc).flush();
+    // -p before -d limits the ports, and so the shared memory the server
+    // takes. -t: a cycle waits this long for a late client before it counts
+    // as an xrun, so that on a busy machine words come late, never lost.
+    std::vector<std::string> argv{
+        "jackd", "-n", options_.name, "-S",
+        "-p",    "32", "-t",          std::to_string(kClientTimeout.count())};
+    argv.push_back(options_.realtime ? "-R" : "--no-realtime");
+    for (const auto& arg :
+         {std::string("-d"), std::string("dummy"), std::string("-r"), std::to_string(options_.rate),
+          std::string("-p"), std::to_string(options_.period)}) {
+        argv.push_back(arg);
+    }
+    process_ = std::make_unique<ChildProcess>(argv, ChildOptions{{}, log, endsWithParent});
+    if (!process_->Started()) {
+        error_ = what + ": jackd could not be started";
+        return false;
+    }
+    return WaitUntilAnswers(*process_, probe, {"JACK_NO_START_SERVER=1"}, error_, what, log);
+}
+
+void JackServer::Stop() {
+    if (process_)
+        process_->Terminate(kStopDeadline);
+}
+
+void JackServer::Kill() {
+    if (process_)
+        process_->Kill();
+}
+
+pid_t JackServer::Release() {
+    return process_ ? process_->Release() : -1;
+}
+
+// --- PipeWire ----------------------------------------------------------------
+
+PipeWireInstance::PipeWireInstance(std::string name)
+    : name_(std::move(name)), runtimeDir_("/tmp/" + name_ + ".runtime") {}
+
+PipeWireInstance::~PipeWireInstance() {
+    Stop();
+}
+
+std::vector<std::string> PipeWireInstance::ClientEnvironment() const {
+    const char* libraryPath = std::getenv("LD_LIBRARY_PATH");
+    std::string path = kJackLibraryDir;
+    if (libraryPath != nullptr && *libraryPath != '\0')
+        path += std::string(":") + libraryPath;
+    return {"LD_LIBRARY_PATH=" + path, "XDG_RUNTIME_DIR=" + runtimeDir_,
+            "PIPEWIRE_RUNTIME_DIR=" + runtimeDir_};
+}
+
+bool PipeWireInstance::Start(bool endsWithParent) {
+    error_.clear();
+    const std::string what = "PipeWire instance '" + name_ + "'";
+    // Ours by name: a pipewire whose runtime directory is this instance's.
+    const std::string runtimeEntry = "XDG_RUNTIME_DIR=" + runtimeDir_;
+    const auto stale = FindProcesses("pipewire", [&](pid_t pid, const std::vector<std::string>&) {
+        for (const auto& entry : ProcStrings(pid, "environ")) {
+            if (entry == runtimeEntry)
+                return true;
+        }
+        return false;
+    });
+    if (!EndStale(stale, error_, what))
+        return false;
+    if (::mkdir(runtimeDir_.c_str(), 0700) != 0 && errno != EEXIST) {
+        error_ = what + ": cannot make " + runtimeDir_ + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::lstat(runtimeDir_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+        error_ = what + ": " + runtimeDir_ + " is not a private directory of this user";
+        return false;
+    }
+    // What a stale instance left: its socket and lock would turn the new one away.
+    for (const char* leftover : {"/pipewire-0", "/pipewire-0.lock"})
+        ::unlink((runtimeDir_ + leftover).c_str());
+
+    const std::string log = StateDir() + "/" + name_ + ".pipewire.log";
+    std::ofstream(log, std::ios::trunc).flush();
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"pipewire"},
+        ChildOptions{{"XDG_RUNTIME_DIR=" + runtimeDir_, "PIPEWIRE_RUNTIME_DIR=" + runtimeDir_},
+                     log,
+                     endsWithParent});
+    if (!process_->Started()) {
+        error_ = what + ": pipewire could not be started";
+        return false;
+    }
+    return WaitUntilAnswers(*process_, {"jack_wait", "-c"}, ClientEnvironment(), error_, what, log);
+}
+
+void PipeWireInstance::Stop() {
+    if (process_)
+        process_->Terminate(kStopDeadline);
+}
+
+pid_t PipeWireInstance::Release() {
+    return process_ ? process_->Release() : -1;
+}
+
+// --- Environment -------------------------------------------------------------
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (old_)
+        ::setenv(name_, old_->c_str(), 1);
+    else
+        ::unsetenv(name_);
+}
+
+}  // namespace faderwell::test
