@@ -146,19 +146,6 @@ std::unique_ptr<RtMidiOutService::Output> OpenAlsa(const std::optional<std::stri
     return output;
 }
 
-/// A JACK output of the program's own, connected to the input `name` when
-/// one is given; null when no server runs or the input cannot be reached.
-std::unique_ptr<RtMidiOutService::Output> OpenJack(const std::optional<std::string>& name,
-                                                   unsigned& error) {
-    auto output = std::make_unique<RtMidiOutService::Output>();
-    output->jack = JackMidiOutput::Open(Title(), Title(), name);
-    if (!output->jack) {
-        error = name ? kBadDevice : kNoMidiService;
-        return nullptr;
-    }
-    return output;
-}
-
 }  // namespace
 
 RtMidiOutService::RtMidiOutService() {
@@ -207,6 +194,29 @@ unsigned RtMidiOutService::OpenDevice(unsigned device) {
     return output_ ? 0 : error;
 }
 
+std::unique_ptr<RtMidiOutService::Output> RtMidiOutService::OpenJack(
+    const std::optional<std::string>& name, unsigned& error) {
+    auto output = std::make_unique<Output>();
+    // The client of the last JACK output serves again, unless its server has gone.
+    if (idleJack_ && idleJack_->ServerGone())
+        idleJack_.reset();
+    if (idleJack_) {
+        if (name && !idleJack_->ConnectTo(*name)) {
+            idleJack_->Disconnect();
+            error = kBadDevice;
+            return nullptr;
+        }
+        output->jack = std::move(idleJack_);
+        return output;
+    }
+    output->jack = JackMidiOutput::Open(Title(), Title(), name);
+    if (!output->jack) {
+        error = name ? kBadDevice : kNoMidiService;
+        return nullptr;
+    }
+    return output;
+}
+
 void RtMidiOutService::Send(ShortMessage word) {
     if (!output_)
         return;
@@ -228,7 +238,12 @@ void RtMidiOutService::Reset() {
 }
 
 void RtMidiOutService::Close() {
-    // A JACK output waits here, briefly, for its last words to leave.
+    if (output_ && output_->jack) {
+        // Waits here, briefly, for the last words to leave.
+        output_->jack->Disconnect();
+        if (!output_->jack->ServerGone())
+            idleJack_ = std::move(output_->jack);
+    }
     output_.reset();
     notes_.Clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "midi/SoundingNotes.h"
 
 namespace faderwell {
+
+class JackMidiOutput;
 
 /// The MIDI service on Linux: the writable ports of the ALSA sequencer
 /// (through RtMidi), then the MIDI inputs of a running JACK server (jackd
@@ -45,9 +48,15 @@ private:
     };
 
     void SendNow(ShortMessage word);
+    /// A JACK output connected to the input `name`, or unconnected for the
+    /// mapper; null (and `error` set) when that fails.
+    std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name, unsigned& error);
 
     std::vector<Device> devices_;
     std::unique_ptr<Output> output_;
+    /// The JACK output of the last JACK open, disconnected while no JACK
+    /// output is open, and connected again at the next JACK open.
+    std::unique_ptr<JackMidiOutput> idleJack_;
     SoundingNotes notes_;
 };
 

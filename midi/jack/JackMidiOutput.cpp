@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace faderwell {
@@ -62,8 +63,11 @@ bool JackMidiOutput::Start(const std::string& client, const std::string& port) {
 
 bool JackMidiOutput::ConnectTo(const std::string& destination) {
     const auto deadline = Clock::now() + kConnectBound;
+    if (ServerGone())
+        return false;
     const char* ours = jack_port_name(port_);
-    if (jack_connect(client_, ours, destination.c_str()) != 0)
+    const int connected = jack_connect(client_, ours, destination.c_str());
+    if (connected != 0 && connected != EEXIST)
         return false;
     // The server reports the connection to its clients in its own time, and
     // puts it into the graph of a cycle to come: until then a word written
@@ -73,6 +77,14 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
     return WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
                    deadline);
+}
+
+void JackMidiOutput::Disconnect() {
+    if (ServerGone())
+        return;
+    if (sent_)
+        Drain(kDrainBound);
+    jack_port_disconnect(client_, port_);
 }
 
 JackMidiOutput::~JackMidiOutput() {

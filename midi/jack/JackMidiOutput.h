@@ -52,6 +52,15 @@ public:
     /// Waits, at most `bound`, until every word handed over has left.
     /// Returns at once when the server has gone.
     void Drain(std::chrono::milliseconds bound);
+    /// Lets what was sent leave, then drops every connection of the port,
+    /// so that nothing sent later reaches anyone; the client stays, ready
+    /// for ConnectTo. Opening a client afresh for every output costs
+    /// PipeWire's libjack memory it never gives back.
+    void Disconnect();
+    /// Connects the port to the input `destination` ("client:port") and
+    /// returns once the connection is in place (bounded); false when the
+    /// input is missing or the connection does not come.
+    bool ConnectTo(const std::string& destination);
 
     bool ServerGone() const { return gone_.load(std::memory_order_acquire); }
     /// Words dropped because the ring was full.
@@ -63,7 +72,6 @@ private:
     JackMidiOutput() = default;
 
     bool Start(const std::string& client, const std::string& port);
-    bool ConnectTo(const std::string& destination);
     /// Waits until `done` holds, a process cycle or a notification at a
     /// time, at most until `deadline`; false when the server went first.
     template <typename Condition>
