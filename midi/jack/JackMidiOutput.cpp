@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace faderwell {
 
@@ -114,8 +113,9 @@ void JackMidiOutput::Drain(std::chrono::milliseconds bound) {
     if (!WaitFor([this] { return ring_.Empty(); }, deadline))
         return;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-    WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
-            deadline);
+    if (WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+                deadline))
+        sent_ = false;  // nothing left to wait for at the next close
 }
 
 template <typename Condition>

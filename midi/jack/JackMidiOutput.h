@@ -86,7 +86,7 @@ private:
     jack_port_t* port_{nullptr};
     StampedWordRing ring_;
     bool active_{false};
-    bool sent_{false};          // anything to drain at close
+    bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only
 
     std::atomic<bool> gone_{false};

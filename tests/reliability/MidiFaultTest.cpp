@@ -344,10 +344,9 @@ TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice)
             program.Refs().Form1->Exit1->trigger();
         });
         ASSERT_EQ(program.Run(), 0);
-        const auto heard = receiver->Received(kReceiverQuiet);
-        ASSERT_EQ(heard.size(), expected.size()) << "round " << round << testing::PrintToString(heard);
-        ASSERT_EQ(heard, expected) << "round " << round;
-        ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+        ASSERT_TRUE(prompts.shown.empty())
+            << "round " << round << ": " << prompts.shown.front().text.toStdString();
+        ASSERT_EQ(receiver->Received(kReceiverQuiet), expected) << "round " << round;
     }
 }
 
