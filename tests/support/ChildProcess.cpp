@@ -98,7 +98,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildOpti
     const int nullFd = options.quiet ? ::open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
     const pid_t pid = (inputFd >= 0 && outputFd >= 0) ? ::fork() : -1;
     if (pid == 0) {
-        if (tie && (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent))
+        if (tie && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent))
             ::_exit(kExecFailed);  // the parent is already gone
         ::dup2(inputFd, STDIN_FILENO);
         ::dup2(outputFd, STDOUT_FILENO);

@@ -17,10 +17,12 @@ struct ChildOptions {
     /// the test talks to). Otherwise both outputs go to this file and the
     /// input is /dev/null (a service with a log).
     std::string logFile{};
-    /// Ended (SIGTERM) when this process ends, however it ends, so that a
-    /// test killed by its time-out leaves nothing behind. Only a child
-    /// started from the main thread can be tied so: the kernel ties it to
-    /// the thread that started it.
+    /// Killed when this process ends, however it ends, so that a test killed
+    /// by its time-out or by Ctrl-C leaves nothing behind. SIGKILL, not
+    /// SIGTERM: a synchronous JACK server asked to stop can wait forever for
+    /// the clients that died with this process. Only a child started from
+    /// the main thread can be tied so: the kernel ties it to the thread
+    /// that started it.
     bool endsWithParent{true};
     /// Its standard error to /dev/null (a probe whose complaints are expected).
     bool quiet{false};

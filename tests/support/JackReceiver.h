@@ -21,6 +21,11 @@ public:
     /// Starts the receiver and waits until its port is there. `environment`
     /// as for ChildProcess (a PipeWire instance's client environment, say).
     explicit JackReceiver(const std::string& client, std::vector<std::string> environment = {});
+    /// Quits: a client killed in the middle of a cycle holds up a
+    /// synchronous server for seconds.
+    ~JackReceiver() { Quit(); }
+    JackReceiver(const JackReceiver&) = delete;
+    JackReceiver& operator=(const JackReceiver&) = delete;
 
     bool Ready() const { return ready_; }
     /// The next `count` messages; fewer when one does not come in time.

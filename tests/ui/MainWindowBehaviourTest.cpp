@@ -165,13 +165,15 @@ TEST_F(MainWindowBehaviour, AWholeFadeAtTheFastestSpeedRunsOnRealTicks) {
     // The links lock with the master's first move.
     EXPECT_TRUE(QTest::qWaitFor([&] { return Locks(form) == kFading; }, 1000));
     EXPECT_FALSE(form.StartB->isEnabled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer1.Enabled(); }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer1.Enabled(); }, 60000));
     const qint64 elapsed = clock.elapsed();
     QTest::qWait(150);  // no tick after the last
 
     EXPECT_EQ(Locks(form), kUnlocked);
     EXPECT_GE(elapsed, 127 * 50 - 50);
-    EXPECT_LE(elapsed, 127 * 50 * 3 / 2);  // the next slower step would take 12.7 s
+    // The next slower step would take 12.7 s; how close to 6.35 s it comes is
+    // ./benchmark's to judge.
+    EXPECT_LE(elapsed, 127 * 100 - 1000);
     EXPECT_EQ(form.MVol->value(), 0);
     EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
 
