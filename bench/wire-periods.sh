@@ -63,7 +63,7 @@ transport() {
   awk -v interval=$FASTEST_INTERVAL_MS '
     FNR == NR { late[FNR - 1] = $1; next }
     $2 == "99" { printf "%.0f\n", $1 - (n * interval * 1000 + late[n]); n++ }' "$1.late" "$1" | sort -n |
-    awk '{ d[NR] = $1 } END { m = d[int((NR + 1) / 2)]; for (i = 1; i <= NR; i++) printf "%.0f\n", d[i] > m ? d[i] - m : m - d[i] }'
+    awk '{ d[NR] = $1 } END { m = d[int((NR + 1) / 2)]; for (i = 1; i <= NR; i++) printf "%.0f\n", (d[i] > m) ? d[i] - m : m - d[i] }'
 }
 
 server=$("$service" name wire)
