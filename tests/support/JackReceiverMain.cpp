@@ -26,6 +26,8 @@ namespace {
 constexpr std::size_t kRingBytes = 1 << 20;  // tens of thousands of messages
 constexpr std::size_t kLongestMessage = 255;
 constexpr long kWakeNanoseconds = 20'000'000;  // how often the input's end is checked
+constexpr useconds_t kListedPollMicroseconds = 2000;
+constexpr int kListedPolls = 15000;  // 30 s: only a hung server takes that long
 
 struct Receiver {
     jack_port_t* port{nullptr};
@@ -93,6 +95,20 @@ bool Drain(Receiver& receiver) {
     return lines.empty() || WriteAll(lines);
 }
 
+/// True once the server lists `port` to other clients. A new port shows in
+/// the lists only after the server has run a cycle, which on a busy machine
+/// can be a while; a device the test looks for must be there.
+bool Listed(jack_client_t* client, const jack_port_t* port) {
+    const std::string name = jack_port_name(port);
+    bool listed = false;
+    if (const char** ports =
+            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** each = ports; *each != nullptr; ++each) listed = listed || name == *each;
+        jack_free(ports);
+    }
+    return listed;
+}
+
 bool InputEnded() {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     if (poll(&input, 1, 0) <= 0)
@@ -123,6 +139,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "receiver: could not make its port\n");
         jack_client_close(client);
         return 1;
+    }
+    for (int waited = 0; !Listed(client, receiver.port); ++waited) {
+        if (waited == kListedPolls) {
+            std::fprintf(stderr, "receiver: the server never listed its port\n");
+            jack_client_close(client);
+            return 1;
+        }
+        usleep(kListedPollMicroseconds);
     }
     if (!WriteAll("ready\n"))
         return 1;
