@@ -84,6 +84,10 @@ void JackMidiOutput::Disconnect() {
     if (sent_)
         Drain(kDrainBound);
     jack_port_disconnect(client_, port_);
+    // PipeWire's libjack takes a link that it still lists for a new one:
+    // connecting again before the old link has gone would report a
+    // connection that is about to vanish.
+    WaitFor([this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
 }
 
 JackMidiOutput::~JackMidiOutput() {
