@@ -42,6 +42,22 @@ END {
     print "  (whole fade: of each kind, the fade furthest from its nominal length)"
     print ""
   }
+  if ("wire_pipewire.ticks" in v) {
+    printf "Fastest fade (50 ms) at the wire by server period (%d fades each, intervals pooled; idle machine)\n", v["wire_pipewire.fades"]
+    split("wire_jackd16 wire_jackd256 wire_jackd1024 wire_pipewire", runs_, " ")
+    printf "  %-38s %-16s %-16s %-16s %-16s %s\n", "", "jackd 16", "jackd 256", "jackd 1024", "PipeWire 1024", "target"
+    fade_row("ticks whole and in order", "ticks", "%s", "all", 0)
+    fade_row("interval deviation, median (ms)", "median_dev_ms", "%s", "", 0)
+    fade_row("interval deviation, p99 |d| (ms)", "p99_dev_ms", "%s", "<= 1 ms", 1)
+    fade_row("interval deviation, max |d| (ms)", "max_dev_ms", "%s", "", 0)
+    fade_row("whole fade vs 127 x interval (%)", "total_dev_pct", "%s", "<= 0.01 %", 3)
+    fade_row("longest tick, first to last word (ms)", "tick_spread_ms", "%s", "", 0)
+    fade_row("wire vs send time, p99 |d| (ms)", "transport_p99_ms", "%s", "", 0)
+    fade_row("wire vs send time, max |d| (ms)", "transport_max_ms", "%s", "", 0)
+    print "  (frames at 48 kHz; PipeWire at its default quantum; wire vs send: each hi-hat at the wire against"
+    print "  the moment the program sent it, around the median: the transport's own share of the deviation)"
+    print ""
+  }
   printf "Start-up and footprint (Xvfb; median of %d starts each, after one warm-up start; ratios to the minimal window)\n", runs
   app = ("app.startup_ms" in v)
   printf "  %-36s %-9s %-9s %-17s %-17s %s\n", "", "minimal", "+ text", "Faderwell,", "Faderwell, JACK,", "target"
@@ -69,6 +85,7 @@ function fade_row(label, key, format, target, kind,    i, cells, ok, value, all)
     cells = cells sprintf("%-17s", value == "" ? "-" : value)
     if (kind == 1) all = all && value != "" && value <= 1.0
     if (kind == 2) all = all && value != "" && (value < 0 ? -value : value) <= 0.2
+    if (kind == 3) all = all && value != "" && (value < 0 ? -value : value) <= 0.01
     if (key == "ticks") all = all && v[runs_[i] ".words_intact"] == "yes"
     if (key == "stray_words") all = all && value != "" && value == 0
   }

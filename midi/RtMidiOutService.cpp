@@ -4,12 +4,13 @@
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
-#include <atomic>
+#include <algorithm>
 #include <iostream>
 #include <optional>
 
 #include "core/AppInfo.h"
 #include "midi/WireBytes.h"
+#include "midi/jack/JackMidiOutput.h"
 
 namespace faderwell {
 
@@ -50,37 +51,6 @@ bool AlsaSequencerAvailable() {
     return true;
 }
 
-/// A client of the JACK server that learns when the server goes away. The
-/// output RtMidi makes waits, without end, for room in its ring buffer once
-/// the server stops draining it; the watch lets sends stop before that.
-class JackWatch {
-public:
-    /// Null when no JACK server runs. Never starts one.
-    static std::unique_ptr<JackWatch> Open() {
-        jack_status_t status{};
-        jack_client_t* client =
-            jack_client_open((Title() + " watch").c_str(), JackNoStartServer, &status);
-        if (client == nullptr)
-            return nullptr;
-        auto watch = std::unique_ptr<JackWatch>(new JackWatch(client));
-        jack_on_shutdown(client, &JackWatch::OnShutdown, watch.get());
-        jack_activate(client);
-        return watch;
-    }
-    ~JackWatch() { jack_client_close(client_); }
-    JackWatch(const JackWatch&) = delete;
-    JackWatch& operator=(const JackWatch&) = delete;
-
-    bool ServerGone() const { return gone_.load(); }
-
-private:
-    explicit JackWatch(jack_client_t* client) : client_(client) {}
-    static void OnShutdown(void* watch) { static_cast<JackWatch*>(watch)->gone_.store(true); }
-
-    jack_client_t* client_{nullptr};
-    std::atomic<bool> gone_{false};
-};
-
 /// The MIDI inputs of a running JACK server, which are the outputs the
 /// program can send to, named as RtMidi names them ("client:port"); nothing
 /// when no server runs. Listed by a client that is never activated and goes
@@ -104,9 +74,11 @@ std::optional<std::vector<std::string>> JackMidiInputs() {
 
 }  // namespace
 
+/// The open output: an RtMidi port on the ALSA sequencer, or a JACK port of
+/// the program's own.
 struct RtMidiOutService::Output {
-    std::unique_ptr<JackWatch> watch;  // JACK only; destroyed after the output
-    std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<RtMidiOut> alsa;
+    std::unique_ptr<JackMidiOutput> jack;
     bool failed{false};  // set by RtMidi's error callback
 
     static void OnError(RtMidiError::Type type, const std::string&, void* output) {
@@ -114,50 +86,63 @@ struct RtMidiOutService::Output {
             static_cast<Output*>(output)->failed = true;
     }
 
-    bool Usable() const { return !watch || !watch->ServerGone(); }
-
-    /// The output's port names as RtMidi lists them.
-    std::vector<std::string> PortNames() {
-        std::vector<std::string> names;
-        const unsigned count = out->getPortCount();
-        for (unsigned port = 0; port < count; ++port) names.push_back(out->getPortName(port));
-        return names;
-    }
-
-    std::optional<unsigned> FindPort(const std::string& name) {
-        const auto names = PortNames();
-        for (unsigned port = 0; port < names.size(); ++port) {
-            if (names[port] == name)
-                return port;
-        }
-        return std::nullopt;
+    void Send(const WireBytes& wire) {
+        if (jack)
+            jack->Send(wire.bytes.data(), wire.size);
+        else
+            alsa->sendMessage(wire.bytes.data(), wire.size);
     }
 };
 
 namespace {
 
-/// An RtMidi output of `backend`, or null when that MIDI system is missing.
-/// Nothing is printed either way.
-std::unique_ptr<RtMidiOutService::Output> Connect(RtMidiOutService::Backend backend) {
-    auto output = std::make_unique<RtMidiOutService::Output>();
-    RtMidi::Api api = RtMidi::LINUX_ALSA;
-    if (backend == RtMidiOutService::Backend::kAlsa) {
-        if (!AlsaSequencerAvailable())
-            return nullptr;
-    } else {
-        // Asking first keeps RtMidi from warning that no server runs.
-        output->watch = JackWatch::Open();
-        if (!output->watch)
-            return nullptr;
-        api = RtMidi::UNIX_JACK;
-    }
+/// The writable ports of the ALSA sequencer as RtMidi names them; nothing
+/// when there is no sequencer. Nothing is printed either way.
+std::unique_ptr<RtMidiOut> AlsaOutput() {
+    if (!AlsaSequencerAvailable())
+        return nullptr;
     try {
         const CerrSilenced quiet;
-        output->out = std::make_unique<RtMidiOut>(api, Title());
+        return std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, Title());
     } catch (const RtMidiError&) {
-        return nullptr;  // the MIDI system went away since it was asked: no devices
+        return nullptr;  // the sequencer went away since it was asked: no devices
     }
-    output->out->setErrorCallback(&RtMidiOutService::Output::OnError, output.get());
+}
+
+std::vector<std::string> PortNames(RtMidiOut& out) {
+    std::vector<std::string> names;
+    const unsigned count = out.getPortCount();
+    for (unsigned port = 0; port < count; ++port) names.push_back(out.getPortName(port));
+    return names;
+}
+
+/// An ALSA output connected to the port named `name`, or to a port of its
+/// own when there is none; null when that fails.
+std::unique_ptr<RtMidiOutService::Output> OpenAlsa(const std::optional<std::string>& name,
+                                                   unsigned& error) {
+    auto output = std::make_unique<RtMidiOutService::Output>();
+    output->alsa = AlsaOutput();
+    if (!output->alsa) {
+        error = kNoMidiService;
+        return nullptr;
+    }
+    output->alsa->setErrorCallback(&RtMidiOutService::Output::OnError, output.get());
+    if (!name) {
+        output->alsa->openVirtualPort(Title());
+    } else {
+        // Port numbers shift as other programs come and go; the name does not.
+        const auto names = PortNames(*output->alsa);
+        const auto found = std::find(names.begin(), names.end(), *name);
+        if (found == names.end()) {
+            error = kBadDevice;
+            return nullptr;
+        }
+        output->alsa->openPort(static_cast<unsigned>(found - names.begin()), Title());
+    }
+    if (output->failed || !output->alsa->isPortOpen()) {
+        error = kOpenFailed;
+        return nullptr;
+    }
     return output;
 }
 
@@ -175,12 +160,9 @@ RtMidiOutService::~RtMidiOutService() { Close(); }
 
 unsigned RtMidiOutService::DeviceCount() {
     devices_.clear();
-    if (auto alsa = Connect(Backend::kAlsa)) {
-        for (auto& name : alsa->PortNames()) devices_.push_back({Backend::kAlsa, std::move(name)});
+    if (auto alsa = AlsaOutput()) {
+        for (auto& name : PortNames(*alsa)) devices_.push_back({Backend::kAlsa, std::move(name)});
     }
-    // Not through an RtMidi output and its watch: start-up lists the devices
-    // and then opens one, and the JACK clients of a throw-away output cost it
-    // tens of milliseconds to come and go.
     if (auto jack = JackMidiInputs()) {
         for (auto& name : *jack) devices_.push_back({Backend::kJack, std::move(name)});
     }
@@ -193,17 +175,12 @@ std::string RtMidiOutService::DeviceName(unsigned device) {
 
 unsigned RtMidiOutService::OpenMapper() {
     Close();
-    for (const Backend backend : {Backend::kAlsa, Backend::kJack}) {
-        auto output = Connect(backend);
-        if (!output)
-            continue;
-        output->out->openVirtualPort(Title());
-        if (output->failed)
-            return kOpenFailed;
-        output_ = std::move(output);
-        return 0;
-    }
-    return kNoMidiService;
+    unsigned error = kNoMidiService;
+    // ALSA first: a desktop with a sequencer expects the port there.
+    output_ = OpenAlsa(std::nullopt, error);
+    if (!output_ && error == kNoMidiService)
+        output_ = OpenJack(std::nullopt, error);
+    return output_ ? 0 : error;
 }
 
 unsigned RtMidiOutService::OpenDevice(unsigned device) {
@@ -211,18 +188,33 @@ unsigned RtMidiOutService::OpenDevice(unsigned device) {
     if (device >= devices_.size())
         return kBadDevice;
     const Device& wanted = devices_[device];
-    auto output = Connect(wanted.backend);
-    if (!output)
-        return kNoMidiService;
-    // Port numbers shift as other programs come and go; the name does not.
-    const auto port = output->FindPort(wanted.name);
-    if (!port)
-        return kBadDevice;
-    output->out->openPort(*port, Title());
-    if (output->failed || !output->out->isPortOpen())
-        return kOpenFailed;
-    output_ = std::move(output);
-    return 0;
+    unsigned error = kOpenFailed;
+    output_ = wanted.backend == Backend::kAlsa ? OpenAlsa(wanted.name, error)
+                                               : OpenJack(wanted.name, error);
+    return output_ ? 0 : error;
+}
+
+std::unique_ptr<RtMidiOutService::Output> RtMidiOutService::OpenJack(
+    const std::optional<std::string>& name, unsigned& error) {
+    auto output = std::make_unique<Output>();
+    // The client of the last JACK output serves again, unless its server has gone.
+    if (idleJack_ && idleJack_->ServerGone())
+        idleJack_.reset();
+    if (idleJack_) {
+        if (name && !idleJack_->ConnectTo(*name)) {
+            idleJack_->Disconnect();
+            error = kBadDevice;
+            return nullptr;
+        }
+        output->jack = std::move(idleJack_);
+        return output;
+    }
+    output->jack = JackMidiOutput::Open(Title(), Title(), name);
+    if (!output->jack) {
+        error = name ? kBadDevice : kNoMidiService;
+        return nullptr;
+    }
+    return output;
 }
 
 void RtMidiOutService::Send(ShortMessage word) {
@@ -233,14 +225,9 @@ void RtMidiOutService::Send(ShortMessage word) {
 }
 
 void RtMidiOutService::SendNow(ShortMessage word) {
-    // A device that has gone away takes nothing: RtMidi drops the word, and
-    // a JACK server that has gone is not written to at all.
-    if (!output_->Usable())
-        return;
     const WireBytes wire = ToWireBytes(word);
-    if (wire.size == 0)
-        return;
-    output_->out->sendMessage(wire.bytes.data(), wire.size);
+    if (wire.size != 0)
+        output_->Send(wire);
 }
 
 void RtMidiOutService::Reset() {
@@ -250,17 +237,13 @@ void RtMidiOutService::Reset() {
     notes_.Clear();
 }
 
-std::vector<std::unique_ptr<RtMidiOutService::Output>>& RtMidiOutService::DeadOutputs() {
-    // Never destroyed: closing an output whose JACK server is gone waits up
-    // to a second inside RtMidi for a process cycle that never comes, and
-    // unregistering its port from the dead server can crash inside libjack.
-    static auto* dead = new std::vector<std::unique_ptr<Output>>();
-    return *dead;
-}
-
 void RtMidiOutService::Close() {
-    if (output_ && !output_->Usable())
-        DeadOutputs().push_back(std::move(output_));
+    if (output_ && output_->jack) {
+        // Waits here, briefly, for the last words to leave.
+        output_->jack->Disconnect();
+        if (!output_->jack->ServerGone())
+            idleJack_ = std::move(output_->jack);
+    }
     output_.reset();
     notes_.Clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,11 @@
 
 namespace faderwell {
 
-/// The MIDI service on Linux (and other platforms RtMidi serves): the
-/// writable ports of the ALSA sequencer, then the MIDI inputs of a running
-/// JACK server, in one device list. The mapper is a port of the program's
+class JackMidiOutput;
+
+/// The MIDI service on Linux: the writable ports of the ALSA sequencer
+/// (through RtMidi), then the MIDI inputs of a running JACK server (jackd
+/// or PipeWire's, through a JACK output of our own), in one device list. The mapper is a port of the program's
 /// own, named after the application title, that synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
 /// of it is ever printed.
@@ -36,10 +39,7 @@ public:
     void Close() override;
 
     enum class Backend { kAlsa, kJack };
-    struct Output;  // an open output and what keeps it safe to send to
-    /// Outputs whose JACK server died while they were open, kept untouched
-    /// until the process ends.
-    static std::vector<std::unique_ptr<Output>>& DeadOutputs();
+    struct Output;  // the open output, on one of the two
 
 private:
     struct Device {
@@ -48,9 +48,15 @@ private:
     };
 
     void SendNow(ShortMessage word);
+    /// A JACK output connected to the input `name`, or unconnected for the
+    /// mapper; null (and `error` set) when that fails.
+    std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name, unsigned& error);
 
     std::vector<Device> devices_;
     std::unique_ptr<Output> output_;
+    /// The JACK output of the last JACK open, disconnected while no JACK
+    /// output is open, and connected again at the next JACK open.
+    std::unique_ptr<JackMidiOutput> idleJack_;
     SoundingNotes notes_;
 };
 

@@ -11,13 +11,13 @@ FADERWELL_RUN_PACKAGES=(
 )
 
 # What the tests add: GoogleTest, Google Benchmark (the bench tools get a
-# smoke run), a display and a JACK server for end-to-end
-# runs, the Windows cross-compiler, and clang for fuzzing.
+# smoke run), a display, a JACK server and PipeWire with its JACK library
+# for end-to-end runs, the Windows cross-compiler, and clang for fuzzing.
 FADERWELL_TEST_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
-  jackd2 jack-tools
+  jackd2 jack-tools pipewire pipewire-jack
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   # The Windows tests: GoogleTest's sources to build it with MinGW, and Wine
@@ -29,12 +29,13 @@ FADERWELL_TEST_PACKAGES=(
 FADERWELL_RELIABILITY_PACKAGES=(valgrind)
 
 # What ./bench adds to the program's packages: Google Benchmark, a display
-# for the start-up figures and a JACK server with its tools for the fade.
+# for the start-up figures and a JACK server with its tools, and PipeWire
+# with its JACK library, for the fade.
 FADERWELL_BENCH_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libbenchmark-dev
   xvfb xauth
-  jackd2 jack-tools
+  jackd2 jack-tools pipewire pipewire-jack
 )
 
 # What ./package adds to the program's packages: dpkg-shlibdeps (dpkg-dev)

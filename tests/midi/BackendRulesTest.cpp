@@ -1,14 +1,18 @@
 // The platform-free rules the backends share: the capability record's name
-// field, a word's bytes on the wire, and the reset where the platform has none.
+// field, a word's bytes on the wire, the reset where the platform has none,
+// and where in a JACK cycle a stamped word leaves.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "midi/ProductName.h"
 #include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
+#include "midi/jack/StampedWordRing.h"
 
 namespace faderwell::test {
 namespace {
@@ -126,6 +130,55 @@ INSTANTIATE_TEST_SUITE_P(
         // Channel 9 with the same key, channel 10 with another key.
         ResetCase{"OtherChannelOrKeyEndsNothing", {0x642A99, 0x002A88, 0x002B89}, {0x002A89}}),
     [](const testing::TestParamInfo<ResetCase>& info) { return std::string(info.param.name); });
+
+struct OffsetCase {
+    const char* name;
+    std::uint32_t stamp;
+    std::uint32_t cycleStart;
+    std::uint32_t notBefore;
+    std::optional<std::uint32_t> offset;  // in a 256-frame cycle
+    friend void PrintTo(const OffsetCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class JackFrameOffset : public testing::TestWithParam<OffsetCase> {};
+
+TEST_P(JackFrameOffset, LeavesOnePeriodAfterItWasSentInOrder) {
+    const auto& c = GetParam();
+    EXPECT_EQ(FrameOffset(c.stamp, c.cycleStart, 256, c.notBefore), c.offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stamps, JackFrameOffset,
+    testing::Values(
+        OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
+        OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
+        OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
+        OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
+        OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
+        OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
+        OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
+        OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
+        OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
+        OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
+                   std::nullopt}),
+    [](const testing::TestParamInfo<OffsetCase>& info) { return std::string(info.param.name); });
+
+TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
+    auto ring = std::make_unique<StampedWordRing>();
+    for (std::uint32_t round = 0; round < 3; ++round) {
+        for (std::uint32_t i = 0; i < StampedWordRing::kCapacity; ++i) {
+            ASSERT_TRUE(ring->Push({round * 10000 + i, 1, {}}));
+        }
+        EXPECT_FALSE(ring->Push({}));
+        for (std::uint32_t i = 0; i < StampedWordRing::kCapacity; ++i) {
+            ASSERT_NE(ring->Front(), nullptr);
+            ASSERT_EQ(ring->Front()->stamp, round * 10000 + i);
+            ring->Pop();
+        }
+        EXPECT_TRUE(ring->Empty());
+        EXPECT_EQ(ring->Front(), nullptr);
+    }
+}
 
 }  // namespace
 }  // namespace faderwell::test

@@ -238,7 +238,9 @@ void Report(const char* label, const FadeRun& run) {
               << std::endl;
 }
 
-class MidiFault : public testing::TestWithParam<Fault> {
+/// A JACK server of the run's own with the receiver on it, stored as the
+/// chosen output, and the fastest fade speed.
+class JackReceiverRun : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Start()) << server.Error();
@@ -255,6 +257,8 @@ protected:
     RecordingPrompts prompts;
     RecordingPageOpener opener;
 };
+
+class MidiFault : public JackReceiverRun, public testing::WithParamInterface<Fault> {};
 
 TEST_P(MidiFault, DuringAFadeTheProgramRunsOnAndEndsWithZero) {
     const auto midi = MakePlatformMidiOutService();
@@ -304,6 +308,47 @@ INSTANTIATE_TEST_SUITE_P(
                           },
                           1, "Faderwell Standard [MIDI MAPPER]"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+/// The silencing words of the reset: Sustain off and All Notes Off on every channel.
+std::vector<std::string> SilencingWordsHeard() {
+    std::vector<std::string> lines;
+    for (int channel = 1; channel <= midi::kChannelCount; ++channel) {
+        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 64, 0)));
+        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 123, 0)));
+    }
+    return lines;
+}
+
+// Start-up sends the drum kit microseconds after it opens the output, and
+// the exit command closes it right after the reset: nothing of either may be
+// lost, and no close, in the settings dialog or at the exit, may crash.
+// FADERWELL_LIFE_ROUNDS sets the number of rounds (a long check runs 100).
+TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice) {
+    const char* wanted = std::getenv("FADERWELL_LIFE_ROUNDS");
+    const int rounds = wanted != nullptr ? std::atoi(wanted) : 5;
+    std::vector<std::string> expected;
+    for (const ShortMessage word : DrumKitSelect(0)) expected.push_back(WireLine(word));
+    const auto silencers = SilencingWordsHeard();
+    // Picking the mapper resets the device; picking the device again and
+    // the exit command reset it once more.
+    for (int close = 0; close < 2; ++close) {
+        expected.insert(expected.end(), silencers.begin(), silencers.end());
+    }
+
+    for (int round = 0; round < rounds; ++round) {
+        const auto midi = MakePlatformMidiOutService();
+        Program program(Platform{*midi, registry, prompts, opener});
+        program.Start();
+        QTimer::singleShot(0, [&] {
+            PickOutputs(program, {1, kFirstDeviceIndex});
+            program.Refs().Form1->Exit1->trigger();
+        });
+        ASSERT_EQ(program.Run(), 0);
+        ASSERT_TRUE(prompts.shown.empty())
+            << "round " << round << ": " << prompts.shown.front().text.toStdString();
+        ASSERT_EQ(receiver->Received(kReceiverQuiet), expected) << "round " << round;
+    }
+}
 
 class NoMidiService : public testing::Test {
     // A server name nobody runs; the test machines have no ALSA sequencer.

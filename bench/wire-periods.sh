@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The fastest fade (50 ms ticks) at the wire at several server periods:
+# jackd at 16, 256 and 1024 frames and PipeWire at its default quantum.
+# Prints key=value lines for bench/BenchTable.awk ("wire_jackd16.p99_dev_ms=…").
+#
+#   bench/wire-periods.sh <bench tools dir> <faderwell_test_service> <scratch dir> [repeats]
+#
+# ./benchmark runs it with a display up; run by hand it needs DISPLAY or
+# QT_QPA_PLATFORM=offscreen. Every server and client it starts is its own
+# and is stopped by its PID.
+set -euo pipefail
+tools=$1 service=$2 work=$3 repeats=${4:-3}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../tests/support/services.sh"
+readonly FASTEST_STEP=5 FASTEST_INTERVAL_MS=50
+
+mkdir -p "$work"
+started=()
+cleanup() {
+  local pid
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  for pid in "${!FADERWELL_SERVICE_FDS[@]}"; do faderwell_service_stop "$pid"; done
+}
+trap cleanup EXIT
+
+# record <recording> <env arguments...>: one fade into a fresh receiver.
+record() {
+  local recording=$1 ready=$1.ready line=
+  shift
+  mkfifo "$ready"
+  env "$@" "$tools/jack_midi_recorder" wire_receiver "$recording" >"$ready" 2>>"$work/recorder.log" &
+  local receiver=$!
+  started+=("$receiver")
+  read -r -t 60 line <"$ready" || true
+  [ "$line" = ready ] || { echo "the JACK receiver did not come up" >&2; cat "$work/recorder.log" >&2; exit 1; }
+  env "$@" "$tools/fade_driver" --speed $FASTEST_STEP --device wire_receiver:in \
+    --lateness "$recording.late" >>"$recording.log" 2>&1 ||
+    { cat "$recording.log" >&2; echo "the fade into $recording did not run" >&2; exit 1; }
+  kill "$receiver"
+  wait "$receiver" 2>/dev/null || true
+}
+
+# fades <name> <env arguments...>
+fades() {
+  local name=$1 i recordings=()
+  shift
+  for i in $(seq "$repeats"); do
+    record "$work/$name.$i.rec" "$@"
+    recordings+=("$work/$name.$i.rec")
+  done
+  "$tools/fade_report" "$name" $FASTEST_INTERVAL_MS "${recordings[@]}"
+  for i in "${recordings[@]}"; do transport "$i"; done | sort -n |
+    awk -v n="$name" '{ d[NR] = $1 } END { printf "%s.transport_p99_ms=%.3f\n%s.transport_max_ms=%.3f\n",
+                                           n, d[int(NR * 0.99 + 0.999)] / 1000, n, d[NR] / 1000 }'
+}
+
+# transport <recording>: per tick, how far its hi-hat at the wire strays
+# from the moment the program sent it (the ideal schedule plus the tick's
+# lateness at the timer), around the recording's median, in microseconds:
+# the MIDI transport's own share of the interval deviations, whatever the
+# machine's load did to the timer. (%.0f: mawk's %d stops at 2^31.)
+transport() {
+  awk -v interval=$FASTEST_INTERVAL_MS '
+    FNR == NR { late[FNR - 1] = $1; next }
+    $2 == "99" { printf "%.0f\n", $1 - (n * interval * 1000 + late[n]); n++ }' "$1.late" "$1" | sort -n |
+    awk '{ d[NR] = $1 } END { m = d[int((NR + 1) / 2)]; for (i = 1; i <= NR; i++) printf "%.0f\n", (d[i] > m) ? d[i] - m : m - d[i] }'
+}
+
+server=$("$service" name wire)
+for period in 16 256 1024; do
+  faderwell_service_start "$service" "$work" "jackd.$period" jack "$server" "$period" --realtime
+  pid=$FADERWELL_SERVICE_PID
+  fades "wire_jackd$period" JACK_DEFAULT_SERVER="$server" JACK_NO_START_SERVER=1
+  faderwell_service_stop "$pid"
+done
+
+faderwell_service_start "$service" "$work" pipewire pipewire "$server"
+pid=$FADERWELL_SERVICE_PID
+mapfile -t pipewire_env < <("$service" pipewire-env "$server")
+fades wire_pipewire -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+faderwell_service_stop "$pid"

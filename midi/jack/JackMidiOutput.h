@@ -1,0 +1,100 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <semaphore>
+#include <string>
+
+#include "midi/jack/StampedWordRing.h"
+
+typedef struct _jack_client jack_client_t;
+typedef struct _jack_port jack_port_t;
+
+namespace faderwell {
+
+/// One MIDI output port of the program's own on a JACK server (jackd or
+/// PipeWire's JACK), written directly on libjack.
+///
+/// The user-interface thread hands words over with `Send`; the server's
+/// process thread takes them from a lock-free ring and writes each at the
+/// frame offset matching the moment it was handed over, one period later,
+/// so the spacing of words at the wire equals their spacing when sent.
+/// `Send` never waits: a full ring (a stalled server) drops the word. Once
+/// the server has gone, nothing is written any more and closing costs
+/// nothing. The destructor drains what was sent (bounded), then closes the
+/// client before anything the process thread reads is freed.
+class JackMidiOutput {
+public:
+    /// How long an open waits for its connection and a close for its words
+    /// to leave, at most; normally both take a period or two.
+    static constexpr std::chrono::milliseconds kConnectBound{500};
+    static constexpr std::chrono::milliseconds kDrainBound{250};
+
+    /// A client named `client` with one output port named `port`, connected
+    /// to the input port `destination` ("client:port") when one is given.
+    /// Returns only once the connection is in place; null when no server
+    /// runs, the destination is missing or the connection does not come.
+    /// Never starts a server.
+    static std::unique_ptr<JackMidiOutput> Open(const std::string& client, const std::string& port,
+                                                const std::optional<std::string>& destination);
+    ~JackMidiOutput();
+    JackMidiOutput(const JackMidiOutput&) = delete;
+    JackMidiOutput& operator=(const JackMidiOutput&) = delete;
+
+    /// Hands one message of one to three bytes over; it leaves one period
+    /// later at the matching frame. Dropped (and counted) when the ring is
+    /// full; ignored once the server has gone.
+    void Send(const std::uint8_t* bytes, std::size_t size);
+    /// Waits, at most `bound`, until every word handed over has left.
+    /// Returns at once when the server has gone.
+    void Drain(std::chrono::milliseconds bound);
+    /// Lets what was sent leave, then drops every connection of the port,
+    /// so that nothing sent later reaches anyone; the client stays, ready
+    /// for ConnectTo. Opening a client afresh for every output costs
+    /// PipeWire's libjack memory it never gives back.
+    void Disconnect();
+    /// Connects the port to the input `destination` ("client:port") and
+    /// returns once the connection is in place (bounded); false when the
+    /// input is missing or the connection does not come.
+    bool ConnectTo(const std::string& destination);
+
+    bool ServerGone() const { return gone_.load(std::memory_order_acquire); }
+    /// Words dropped because the ring was full.
+    std::uint64_t Dropped() const { return dropped_; }
+    /// The full name of the output port ("client:port").
+    std::string PortName() const;
+
+private:
+    JackMidiOutput() = default;
+
+    bool Start(const std::string& client, const std::string& port);
+    /// Waits until `done` holds, a process cycle or a notification at a
+    /// time, at most until `deadline`; false when the server went first.
+    template <typename Condition>
+    bool WaitFor(Condition done, std::chrono::steady_clock::time_point deadline);
+
+    struct Callbacks;  // what libjack calls, with libjack's own types
+    friend struct Callbacks;
+    void Process(std::uint32_t frames);
+    void Wake();
+
+    jack_client_t* client_{nullptr};
+    jack_port_t* port_{nullptr};
+    StampedWordRing ring_;
+    bool active_{false};
+    bool sent_{false};          // sent since the last complete drain
+    std::uint64_t dropped_{0};  // user-interface thread only
+
+    std::atomic<bool> gone_{false};
+    std::atomic<std::uint64_t> cycles_{0};  // process cycles completed
+    /// The waiting thread sets `waiting_`; the process thread and the
+    /// notifications release the semaphore only then, so it never overflows.
+    std::atomic<bool> waiting_{false};
+    std::counting_semaphore<> wake_{0};
+};
+
+}  // namespace faderwell
