@@ -386,51 +386,47 @@ void TForm1::NameChildren() {
 }
 
 void TForm1::DescribeControls() {
-    const auto describe = [](QWidget* control, const QString& name, const QString& description) {
-        control->setAccessibleName(name);
-        control->setAccessibleDescription(description);
-    };
-    describe(MVol, QStringLiteral("Master"),
+    Describe(MVol, QStringLiteral("Master"),
              QStringLiteral("Moves every linked channel to its value"));
-    describe(MC, QStringLiteral("Link all channels"),
+    Describe(MC, QStringLiteral("Link all channels"),
              QStringLiteral("Links or unlinks every channel at once; a fade starts only while "
                             "it is ticked"));
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-        describe(Vol(channel), QStringLiteral("Channel %1").arg(channel),
+        Describe(Vol(channel), QStringLiteral("Channel %1").arg(channel),
                  QStringLiteral("Control Change value on MIDI channel %1").arg(channel));
-        describe(C(channel), QStringLiteral("Link channel %1").arg(channel),
+        Describe(C(channel), QStringLiteral("Link channel %1").arg(channel),
                  QStringLiteral("Channel %1 follows the master while ticked").arg(channel));
-        describe(NumberLabel(channel), QStringLiteral("Channel %1").arg(channel),
+        Describe(NumberLabel(channel), QStringLiteral("Channel %1").arg(channel),
                  QStringLiteral("Number of the fader below"));
     }
-    describe(NumberLabel(0), QStringLiteral("Master"), QStringLiteral("Name of the fader below"));
-    describe(Label8, QStringLiteral("Channel 1"), QStringLiteral("Number of the fader above"));
-    describe(SB1, QStringLiteral("Master to 127"), QStringLiteral("Sets the master to 127"));
-    describe(SB2, QStringLiteral("Master to 64"), QStringLiteral("Sets the master to 64"));
-    describe(SB3, QStringLiteral("Master to 0"), QStringLiteral("Sets the master to 0"));
-    describe(LValue, QStringLiteral("Value"), QStringLiteral("The value of the fader moved last"));
-    describe(Label2, QStringLiteral("Control"), QStringLiteral("Caption of the controller number"));
-    describe(CcP, QStringLiteral("Controller number"),
+    Describe(NumberLabel(0), QStringLiteral("Master"), QStringLiteral("Name of the fader below"));
+    Describe(Label8, QStringLiteral("Channel 1"), QStringLiteral("Number of the fader above"));
+    Describe(SB1, QStringLiteral("Master to 127"), QStringLiteral("Sets the master to 127"));
+    Describe(SB2, QStringLiteral("Master to 64"), QStringLiteral("Sets the master to 64"));
+    Describe(SB3, QStringLiteral("Master to 0"), QStringLiteral("Sets the master to 0"));
+    Describe(LValue, QStringLiteral("Value"), QStringLiteral("The value of the fader moved last"));
+    Describe(Label2, QStringLiteral("Control"), QStringLiteral("Caption of the controller number"));
+    Describe(CcP, QStringLiteral("Controller number"),
              QStringLiteral("The controller every channel fader sends"));
-    describe(CC, QStringLiteral("Controller number"),
+    Describe(CC, QStringLiteral("Controller number"),
              QStringLiteral("Chooses the controller every channel fader sends, 0 to 127"));
-    describe(CC->Up, QStringLiteral("Next controller number"),
+    Describe(CC->Up, QStringLiteral("Next controller number"),
              QStringLiteral("Raises the controller number by one"));
-    describe(CC->Down, QStringLiteral("Previous controller number"),
+    Describe(CC->Down, QStringLiteral("Previous controller number"),
              QStringLiteral("Lowers the controller number by one"));
-    describe(DrumSw, QStringLiteral("Drum"),
+    Describe(DrumSw, QStringLiteral("Drum"),
              QStringLiteral("A hi-hat note on channel 10 at every fade step; each change sends "
                             "the drum-kit selection"));
-    describe(Label3, QStringLiteral("Drum"), QStringLiteral("Caption of the drum box"));
-    describe(StartB, QStringLiteral("Start fade"),
+    Describe(Label3, QStringLiteral("Drum"), QStringLiteral("Caption of the drum box"));
+    Describe(StartB, QStringLiteral("Start fade"),
              QStringLiteral("Fades the master from the start level to the stop level"));
-    describe(StopB, QStringLiteral("Stop fade"), QStringLiteral("Stops the fade where it stands"));
-    describe(StartM, QStringLiteral("Fade start level"),
+    Describe(StopB, QStringLiteral("Stop fade"), QStringLiteral("Stops the fade where it stands"));
+    Describe(StartM, QStringLiteral("Fade start level"),
              QStringLiteral("The value a fade starts from"));
-    describe(StopM, QStringLiteral("Fade stop level"), QStringLiteral("The value a fade ends at"));
-    describe(StartP, QStringLiteral("Fade start value"),
+    Describe(StopM, QStringLiteral("Fade stop level"), QStringLiteral("The value a fade ends at"));
+    Describe(StartP, QStringLiteral("Fade start value"),
              QStringLiteral("The value a fade starts from"));
-    describe(StopP, QStringLiteral("Fade stop value"), QStringLiteral("The value a fade ends at"));
+    Describe(StopP, QStringLiteral("Fade stop value"), QStringLiteral("The value a fade ends at"));
 }
 
 void TForm1::FormCreate() {

@@ -132,29 +132,25 @@ void Tconfig::Connect() {
 }
 
 void Tconfig::DescribeControls() {
-    const auto describe = [](QWidget* control, const QString& name, const QString& description) {
-        control->setAccessibleName(name);
-        control->setAccessibleDescription(description);
-    };
-    describe(MIDIPORT, QStringLiteral("MIDI output"),
+    Describe(MIDIPORT, QStringLiteral("MIDI output"),
              QStringLiteral("The device every message goes to; a pick opens it at once"));
-    describe(FSPEED, QStringLiteral("Fade speed"),
+    Describe(FSPEED, QStringLiteral("Fade speed"),
              QStringLiteral("From 1, slowest (250 ms a step), to 5, fastest (50 ms a step)"));
     const QString speedNames[] = {QStringLiteral("Slowest"), QStringLiteral("Slow"),
                                   QStringLiteral("Normal"), QStringLiteral("Fast"),
                                   QStringLiteral("Fastest")};
     QLabel* const speedLabels[] = {Label1, Label2, Label3, Label4, Label5};
     for (int step = 0; step < 5; ++step) {
-        describe(speedLabels[step], speedNames[step],
+        Describe(speedLabels[step], speedNames[step],
                  QStringLiteral("Fade speed %1 of 5").arg(step + 1));
     }
     for (QRadioButton* vendor : {KG, GS, XG}) {
-        describe(vendor, vendor->text(),
+        Describe(vendor, vendor->text(),
                  QStringLiteral("The drum kit selection sent is this maker's"));
     }
-    describe(GroupBox1, GroupBox1->title(), QStringLiteral("MIDI output"));
-    describe(GroupBox2, GroupBox2->title(), QStringLiteral("Fade speed"));
-    describe(GroupBox3, GroupBox3->title(), QStringLiteral("Maker of the sound module"));
+    Describe(GroupBox1, GroupBox1->title(), QStringLiteral("MIDI output"));
+    Describe(GroupBox2, GroupBox2->title(), QStringLiteral("Fade speed"));
+    Describe(GroupBox3, GroupBox3->title(), QStringLiteral("Maker of the sound module"));
 }
 
 void Tconfig::FormCreate(const std::function<bool()>& sessionEnding) {

@@ -171,3 +171,12 @@ void CaptionGroupBox::paintEvent(QPaintEvent*) {
 }
 
 }  // namespace faderwell
+
+namespace faderwell {
+
+void Describe(QWidget* control, const QString& name, const QString& description) {
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+}
+
+}  // namespace faderwell

@@ -111,3 +111,10 @@ protected:
 };
 
 }  // namespace faderwell
+
+namespace faderwell {
+
+/// Gives `control` the name and description that screen readers announce.
+void Describe(QWidget* control, const QString& name, const QString& description);
+
+}  // namespace faderwell
