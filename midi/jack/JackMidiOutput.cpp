@@ -55,6 +55,7 @@ bool JackMidiOutput::Start(const std::string& client, const std::string& port) {
     jack_set_process_callback(client_, &Callbacks::Process, this);
     jack_on_info_shutdown(client_, &Callbacks::Shutdown, this);
     jack_set_port_connect_callback(client_, &Callbacks::Connect, this);
+    rate_ = jack_get_sample_rate(client_);
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     active_ = port_ != nullptr && jack_activate(client_) == 0;
     return active_;
@@ -104,7 +105,10 @@ void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size) {
     if (ServerGone() || size == 0 || size > 3)
         return;
     StampedWord word;
-    word.stamp = jack_frame_time(client_);
+    // Our own frame clock where it has seen a cycle: jackd's drifts for
+    // seconds after its server stalls.
+    if (!clock_.FrameAt(jack_get_time(), word.stamp))
+        word.stamp = jack_frame_time(client_);
     word.size = static_cast<std::uint8_t>(size);
     std::copy_n(bytes, size, word.bytes.begin());
     sent_ = true;
@@ -152,9 +156,11 @@ void JackMidiOutput::Wake() {
 }
 
 void JackMidiOutput::Process(std::uint32_t frames) {
+    const jack_time_t callbackStart = jack_get_time();
+    const std::uint32_t cycleStart = jack_last_frame_time(client_);
+    clock_.Cycle(callbackStart, cycleStart, frames, rate_);
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
-    const std::uint32_t cycleStart = jack_last_frame_time(client_);
     // Words keep their order even when an earlier one left late.
     std::uint32_t lastOffset = 0;
     while (const StampedWord* word = ring_.Front()) {

@@ -9,6 +9,7 @@
 #include <semaphore>
 #include <string>
 
+#include "midi/jack/CycleClock.h"
 #include "midi/jack/StampedWordRing.h"
 
 typedef struct _jack_client jack_client_t;
@@ -85,6 +86,8 @@ private:
     jack_client_t* client_{nullptr};
     jack_port_t* port_{nullptr};
     StampedWordRing ring_;
+    CycleClock clock_;
+    std::uint32_t rate_{0};  // the server's sample rate, read before activation
     bool active_{false};
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only

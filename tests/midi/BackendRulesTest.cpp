@@ -12,6 +12,7 @@
 #include "midi/ProductName.h"
 #include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
+#include "midi/jack/CycleClock.h"
 #include "midi/jack/StampedWordRing.h"
 
 namespace faderwell::test {
@@ -178,6 +179,35 @@ TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
         }
         EXPECT_TRUE(ring->Empty());
         EXPECT_EQ(ring->Front(), nullptr);
+    }
+}
+
+// A server at 48 kHz and 256 frames whose callbacks run a little late, now
+// and then by whole milliseconds, and whose schedule starts afresh 60 ms
+// later at cycle 100, as jackd's dummy driver does after a stall. Asked
+// between cycles, the clock must name the frame due then, to within a few
+// frames, from the first cycle on and again a window after the new schedule.
+TEST(CycleClockTest, NamesTheFrameDueNowAndFollowsANewSchedule) {
+    constexpr std::uint32_t kRate = 48000, kPeriod = 256;
+    constexpr double kPeriodMicroseconds = kPeriod * 1e6 / kRate;
+    constexpr double kStall = 60'000;
+    constexpr std::uint32_t kFirstFrame = 0xFFFFFFFFu - 40 * kPeriod;  // wraps at cycle 41
+    const auto due = [&](int cycle) {
+        return 5e9 + cycle * kPeriodMicroseconds + (cycle >= 100 ? kStall : 0.0);
+    };
+    CycleClock clock;
+    std::uint32_t frame = 0;
+    EXPECT_FALSE(clock.FrameAt(5'000'000'000, frame)) << "no cycle seen yet";
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        const double late = cycle % 9 == 4 ? 3000.0 : (cycle % 4) * 25.0;
+        const auto cycleFrame = kFirstFrame + static_cast<std::uint32_t>(cycle) * kPeriod;
+        clock.Cycle(static_cast<std::uint64_t>(due(cycle) + late), cycleFrame, kPeriod, kRate);
+        if (cycle >= 100 && cycle < 100 + static_cast<int>(CycleClock::kWindow))
+            continue;  // the window still remembers the old schedule
+        const double asked = due(cycle) + 0.75 * kPeriodMicroseconds + 3500;  // a late cycle's start
+        ASSERT_TRUE(clock.FrameAt(static_cast<std::uint64_t>(asked), frame));
+        const auto expected = cycleFrame + static_cast<std::uint32_t>(192 + 3500 * kRate / 1e6);
+        EXPECT_NEAR(static_cast<std::int32_t>(frame - expected), 0, 4) << "cycle " << cycle;
     }
 }
 

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace faderwell {
+
+/// The server's frame clock as the process thread sees it, for stamping
+/// words with the frame at which they were handed over.
+///
+/// Each cycle's callback starts at the moment its first frame was due plus
+/// however late the scheduler let it run, and that lateness is never
+/// negative: so the due moment is the callback's start less the least
+/// lateness among the recent cycles. jackd's own estimate
+/// (`jack_frame_time`) goes through a slow delay-locked loop; after its
+/// dummy driver stalls and starts a new schedule, that loop is off by the
+/// whole stall (tens of milliseconds) and takes seconds to settle, where
+/// this one follows within its window.
+///
+/// `Cycle` is called by the process thread only; `FrameAt` by any thread.
+class CycleClock {
+public:
+    /// How far back the least lateness is looked for, at most, in cycles;
+    /// about a tenth of a second at ordinary periods.
+    static constexpr std::size_t kWindow = 32;
+    static constexpr double kWindowMicroseconds = 100'000.0;
+
+    /// The process thread, at the start of every cycle: the callback's
+    /// start (µs, the server's clock), the cycle's first frame, its length
+    /// and the sample rate.
+    void Cycle(std::uint64_t microseconds, std::uint32_t frame, std::uint32_t frames,
+               std::uint32_t rate) {
+        const double microsecondsPerFrame = 1e6 / static_cast<double>(rate);
+        if (count_ > 0)
+            frames_ += static_cast<std::int32_t>(frame - lastFrame_);
+        lastFrame_ = frame;
+        const double framesTime = static_cast<double>(frames_) * microsecondsPerFrame;
+        const std::size_t window = std::clamp<std::size_t>(
+            static_cast<std::size_t>(kWindowMicroseconds /
+                                     (static_cast<double>(frames) * microsecondsPerFrame)),
+            1, kWindow);
+        leads_[count_ % kWindow] = static_cast<double>(microseconds) - framesTime;
+        ++count_;
+        double least = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < std::min(window, count_); ++i)
+            least = std::min(least, leads_[(count_ - 1 - i) % kWindow]);
+        const auto due = static_cast<std::uint64_t>(std::llround(least + framesTime));
+        rate_.store(rate, std::memory_order_relaxed);
+        // Frame and due moment in one word, so a reader never sees half of
+        // an update: the moment modulo 2^32 µs (71 minutes) is enough to
+        // take differences from.
+        origin_.store(std::uint64_t{frame} | (due << 32), std::memory_order_release);
+    }
+
+    /// The frame due at `microseconds` (the server's clock); false before
+    /// the first cycle.
+    bool FrameAt(std::uint64_t microseconds, std::uint32_t& frame) const {
+        const std::uint64_t origin = origin_.load(std::memory_order_acquire);
+        if (origin == kNoOrigin)
+            return false;
+        // Stored before the origin, so as fresh as it.
+        const std::uint32_t rate = rate_.load(std::memory_order_relaxed);
+        const auto since = static_cast<std::int32_t>(static_cast<std::uint32_t>(microseconds) -
+                                                     static_cast<std::uint32_t>(origin >> 32));
+        const auto frames = std::llround(static_cast<double>(since) * rate / 1e6);
+        frame = static_cast<std::uint32_t>(origin) + static_cast<std::uint32_t>(frames);
+        return true;
+    }
+
+private:
+    static constexpr std::uint64_t kNoOrigin = std::numeric_limits<std::uint64_t>::max();
+
+    // The process thread's own.
+    std::array<double, kWindow> leads_{};  // callback start less the frames' own time
+    std::size_t count_{0};
+    std::int64_t frames_{0};  // frames since the first cycle, past the 2^32 wrap
+    std::uint32_t lastFrame_{0};
+    // Shared.
+    std::atomic<std::uint32_t> rate_{0};
+    std::atomic<std::uint64_t> origin_{kNoOrigin};
+};
+
+}  // namespace faderwell
