@@ -176,14 +176,14 @@ public:
         : path_(std::move(path)), file_(std::move(file)) {}
 
     std::optional<ValueInfo> Query(std::string_view name) override {
-        const auto value = file_.Find(RegFile::kSettingsKey, name);
+        const auto value = file_.Find(kSettingsKey, name);
         if (!value)
             return std::nullopt;
         return ValueInfo{value->type, static_cast<std::uint32_t>(value->data.size())};
     }
 
     bool Read(std::string_view name, std::uint8_t* buffer, std::uint32_t size) override {
-        const auto value = file_.Find(RegFile::kSettingsKey, name);
+        const auto value = file_.Find(kSettingsKey, name);
         if (!value || value->data.size() != size)
             return false;
         if (size != 0)
@@ -194,7 +194,7 @@ public:
     /// Held until Commit, so that one save replaces the file once.
     bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
         RegFile next = file_;
-        next.Set(RegFile::kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
+        next.Set(kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
         // Never write a file that the next start would refuse to read.
         if (next.Serialize().size() > RegFile::kMaxSize)
             return false;
@@ -261,9 +261,9 @@ std::unique_ptr<RegistryKey> RegFileRegistry::OpenOrCreateKey() {
     }
     if (!file)
         return nullptr;  // unreadable or not understood: never touched
-    if (!file->HasKey(RegFile::kSettingsKey)) {
+    if (!file->HasKey(kSettingsKey)) {
         // Opening creates the key, as the registry does.
-        file->AddKey(RegFile::kSettingsKey);
+        file->AddKey(kSettingsKey);
         std::error_code error;
         if (path.has_parent_path())
             std::filesystem::create_directories(path.parent_path(), error);
