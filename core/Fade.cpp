@@ -1,23 +1,9 @@
-#include <array>
 #include <string>
 
 #include "Failure.h"
 #include "Mixer.h"
 
 namespace faderwell {
-
-namespace {
-// Tick interval in milliseconds for speed steps 1 (slowest) to 5 (fastest).
-constexpr std::array<int, kSpeedStepMax> kFadeIntervals{250, 200, 150, 100, 50};
-
-int HeldStep(int step) {
-    return step < kSpeedStepMin ? kSpeedStepMin : (step > kSpeedStepMax ? kSpeedStepMax : step);
-}
-}  // namespace
-
-int FadeIntervalForStep(int step) {
-    return kFadeIntervals[static_cast<std::size_t>(HeldStep(step) - kSpeedStepMin)];
-}
 
 void Mixer::StartMChange() { StartP.SetText(std::to_string(StartM.Value())); }
 void Mixer::StopMChange() { StopP.SetText(std::to_string(StopM.Value())); }

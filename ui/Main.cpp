@@ -19,6 +19,7 @@
 #include "ui/Appearance.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Prompts.h"
+#include "ui/QtText.h"
 #include "ui/Sub1.h"
 #include "ui/WindowWidgets.h"
 #include "ui/about.h"
@@ -46,10 +47,6 @@ constexpr int kFirstLinkLeft = 69;
 constexpr int kLastLinkLeft = 428;  // one pixel left of the pitch
 constexpr int kNumberTop = 4;
 constexpr int kNumberHeight = 15;
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The label above channel N: one digit is 9 pixels wide, two are 18.
 QRect NumberLabelGeometry(int channel) {
@@ -105,12 +102,12 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
       settings_(settings),
       values_(values),
       prompts_(prompts),
-      mixer_(port, timer_, values) {
+      mixer_(port, Timer1, values) {
     // A fixed window: no sizing frame and no maximize button; minimize stays.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(Text(kApplicationTitle));
+    setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(AppIcon());
     setFont(WindowFont(kDefaultFontPixels));
     InstallFaderAccessibility();
@@ -210,9 +207,9 @@ QPushButton* TForm1::MakeButton(QWidget* parent, const QRect& geometry, Button& 
 
 AnchoredLabel* TForm1::MakeLabel(QWidget* parent, const QRect& geometry, Label& label,
                                  int pixelHeight) {
-    auto* shown = new AnchoredLabel(Text(label.Text()), WindowFont(pixelHeight), geometry,
+    auto* shown = new AnchoredLabel(ToQString(label.Text()), WindowFont(pixelHeight), geometry,
                                     Qt::AlignRight, parent);
-    label.Subscribe([shown, &label] { shown->SetText(Text(label.Text())); });
+    label.Subscribe([shown, &label] { shown->SetText(ToQString(label.Text())); });
     return shown;
 }
 
@@ -272,15 +269,6 @@ void TForm1::BuildPanel() {
 
     Bevel5 = MakeBevel(Panel1, {8, 150, 29, 17}, QFrame::Box | QFrame::Sunken);
     LValue = MakeLabel(Panel1, {19, 152, 14, 13}, mixer_.LValue, kValueFontPixels);
-
-    Vol1 = vols_[0], Vol2 = vols_[1], Vol3 = vols_[2], Vol4 = vols_[3], Vol5 = vols_[4];
-    Vol6 = vols_[5], Vol7 = vols_[6], Vol8 = vols_[7], Vol9 = vols_[8], Vol10 = vols_[9];
-    Vol11 = vols_[10], Vol12 = vols_[11], Vol13 = vols_[12], Vol14 = vols_[13];
-    Vol15 = vols_[14], Vol16 = vols_[15];
-    C1 = links_[0], C2 = links_[1], C3 = links_[2], C4 = links_[3], C5 = links_[4];
-    C6 = links_[5], C7 = links_[6], C8 = links_[7], C9 = links_[8], C10 = links_[9];
-    C11 = links_[10], C12 = links_[11], C13 = links_[12], C14 = links_[13];
-    C15 = links_[14], C16 = links_[15];
 }
 
 void TForm1::BuildStrip() {
@@ -430,8 +418,8 @@ void TForm1::DescribeControls() {
 }
 
 void TForm1::FormCreate() {
-    values_.SpeedStep = 3;
-    values_.MidiOutIndex = 1;
+    values_.SpeedStep = Defaults::kSpeedStep;
+    values_.MidiOutIndex = Defaults::kOutput;
     settings_.AccessSettings(SettingsStore::kLoad);
 }
 

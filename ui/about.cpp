@@ -9,6 +9,7 @@
 
 #include "core/AppInfo.h"
 #include "ui/Appearance.h"
+#include "ui/QtText.h"
 
 namespace faderwell {
 
@@ -101,8 +102,7 @@ void Tversioninfo::LayOut() {
 }
 
 void Tversioninfo::FormCreate() {
-    verinfo->setText(
-        QString::fromUtf8(kVersionText.data(), static_cast<qsizetype>(kVersionText.size())));
+    verinfo->setText(ToQString(kVersionText));
     PlaceLabelRightAligned(*verinfo, kVersionRightEdge, verinfo->y());
 }
 

@@ -4,8 +4,10 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "core/AppInfo.h"
 #include "ui/FixedDialog.h"
 #include "ui/PageOpener.h"
+#include "ui/QtText.h"
 
 class QKeyEvent;
 
@@ -31,7 +33,7 @@ public:
     static QUrl MakerPage();
 
     QLabel* const Image1{new QLabel(this)};
-    QLabel* const Label1{new QLabel(QStringLiteral("Faderwell Standard"), this)};
+    QLabel* const Label1{new QLabel(ToQString(kApplicationTitle), this)};
     QLabel* const verinfo{new QLabel(QStringLiteral("ver"), this)};
     QLabel* const Label2{new QLabel(this)};
     QLabel* const Label3{new QLabel(this)};

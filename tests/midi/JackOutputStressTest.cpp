@@ -26,7 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFirstDeviceIndex = 2;
 constexpr int kJackdRounds = 1000;
 // Every open waits for a couple of PipeWire's 21 ms graph cycles at its
 // default quantum: fewer rounds keep this test to half a minute.
@@ -79,7 +78,7 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
     ASSERT_TRUE(receiver.Ready());
 
     RtMidiOutService service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Entries(), (std::vector<std::string>{"(None)", "MIDI MAPPER",
@@ -87,7 +86,7 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
 
     const auto start = Clock::now();
     for (int round = 0; round < rounds; ++round) {
-        ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0) << "round " << round;
+        ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0) << "round " << round;
         const Round words(round);
         for (const ShortMessage word : words.sent) port.SendShortMessage(word);
         port.ResetAndClose();

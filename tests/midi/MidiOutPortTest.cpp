@@ -27,7 +27,7 @@ protected:
     }
 
     Service service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port{service, values};
 };
 

@@ -37,7 +37,7 @@ TEST(WinMmMidiOutService, ListsTheDevicesTheSystemReportsByTheirNamesInUtf8) {
 
 TEST(WinMmMidiOutService, OpensWithTheSystemsCodesAndIsHarmlessWithoutAnOutput) {
     WinMmMidiOutService service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
 

@@ -46,7 +46,6 @@ using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
 constexpr std::uint8_t kFastestStep = 5;
-constexpr std::uint8_t kFirstDeviceIndex = 2;
 constexpr Milliseconds kFastestTick{50};
 constexpr int kFadeSteps = 127;  // start marker at value 0, stop marker at 127
 constexpr Milliseconds kFadeTime = kFadeSteps * kFastestTick;
@@ -246,7 +245,7 @@ protected:
         ASSERT_TRUE(server.Start()) << server.Error();
         receiver = std::make_unique<Receiver>();
         ASSERT_TRUE(receiver->Ready());
-        registry.values["MIDI_OUT"] = {regtype::kBinary, {kFirstDeviceIndex}};
+        registry.values["MIDI_OUT"] = {regtype::kBinary, {std::uint8_t{OutputList::kFirstDevice}}};
         registry.values["SPEED"] = {regtype::kBinary, {kFastestStep}};
     }
 
@@ -340,7 +339,7 @@ TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice)
         Program program(Platform{*midi, registry, prompts, opener});
         program.Start();
         QTimer::singleShot(0, [&] {
-            PickOutputs(program, {1, kFirstDeviceIndex});
+            PickOutputs(program, {OutputList::kMapper, OutputList::kFirstDevice});
             program.Refs().Form1->Exit1->trigger();
         });
         ASSERT_EQ(program.Run(), 0);

@@ -23,7 +23,7 @@ protected:
     InMemoryMidiOutService midi;
     InMemoryRegistry registry;
     RecordingPrompts prompts;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port{midi, values};
     SettingsStore settings{registry, values};
     Windows windows;
