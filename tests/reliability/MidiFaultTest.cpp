@@ -67,7 +67,7 @@ const std::string kReceiverClient = "fw_rel_synth";
 /// A word as the receiver prints it: its bytes in hexadecimal, two for a
 /// Program Change, three for the rest.
 std::string WireLine(ShortMessage word) {
-    const bool twoBytes = (word & 0xF0u) == midi::kProgramChange;
+    const bool twoBytes = KindOf(word) == midi::kProgramChange;
     char text[12];
     if (twoBytes) {
         std::snprintf(text, sizeof text, "%02X %02X", word & 0xFFu, (word >> 8) & 0xFFu);
