@@ -1,14 +1,12 @@
 #include "ui/about.h"
 
-#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
-#include <array>
 
 #include "core/AppInfo.h"
 #include "ui/Appearance.h"
+#include "ui/ConnectorPicture.h"
 #include "ui/QtText.h"
 
 namespace faderwell {
@@ -24,45 +22,7 @@ const QString kMakerLine = QStringLiteral("Copyright (C) 1999-2000 VELDRIN");
 const QString kMailLine = QStringLiteral("E-mail: faderwell@example.com");
 const QString kPagePrefix = QStringLiteral("URL=");
 
-constexpr int kPictureSize = 32;
-
 }  // namespace
-
-QPixmap ConnectorPicture() {
-    // Hard edges, as a 16-colour icon has them: every pixel is face, metal or clear.
-    QImage picture(kPictureSize, kPictureSize, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    // The disc pixel by pixel, so that it fills the square evenly on all four sides.
-    constexpr double kDiscRadius = kPictureSize / 2.0;
-    for (int y = 0; y < kPictureSize; ++y) {
-        for (int x = 0; x < kPictureSize; ++x) {
-            const double dx = x + 0.5 - kDiscRadius;
-            const double dy = y + 0.5 - kDiscRadius;
-            if (dx * dx + dy * dy <= kDiscRadius * kDiscRadius)
-                picture.setPixelColor(x, y, Qt::white);
-        }
-    }
-
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::black);
-    // The five pins, 45° apart on an arc over the centre: top, its two
-    // neighbours, and the outer two lower at the sides; placed on whole
-    // pixels, mirrored, so that the small picture stays symmetric.
-    constexpr int kPin = 6;
-    const QRect topPin(13, 2, kPin, kPin);
-    const std::array leftPins{QRect(5, 4, kPin, kPin), QRect(3, 12, kPin, kPin)};
-    painter.drawEllipse(topPin);
-    for (const QRect& pin : leftPins) {
-        painter.drawEllipse(pin);
-        painter.drawEllipse(QRect(kPictureSize - pin.x() - kPin, pin.y(), kPin, kPin));
-    }
-    // The key notch at the bottom centre.
-    painter.drawRect(QRect(14, 24, 4, 6));
-    painter.end();
-    return QPixmap::fromImage(picture);
-}
 
 Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
     : FixedDialog(QStringLiteral("バージョン情報"), kClientSize, parent), opener_(opener) {
@@ -81,7 +41,7 @@ Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
 
 void Tversioninfo::LayOut() {
     Image1->setPixmap(ConnectorPicture());
-    Image1->setGeometry(8, 4, kPictureSize, kPictureSize);
+    Image1->setGeometry(8, 4, kConnectorPictureSize, kConnectorPictureSize);
 
     Label1->setFont(WindowFont(kTitleFontPixels, true));
     PlaceLabel(*Label1, 48, 4);

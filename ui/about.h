@@ -55,8 +55,4 @@ private:
     bool label4Pressed_{false};
 };
 
-/// The five-pin DIN socket seen from the front, 32 × 32, transparent
-/// outside the disc.
-QPixmap ConnectorPicture();
-
 }  // namespace faderwell
