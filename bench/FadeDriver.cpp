@@ -27,7 +27,7 @@
 
 #include "app/Program.h"
 #include "midi/PlatformMidiOutService.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/PageOpener.h"
 #include "ui/Prompts.h"
 

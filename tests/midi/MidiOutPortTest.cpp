@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/Messages.h"
-#include "midi/InMemoryMidiOutService.h"
 #include "midi/MidiOutPort.h"
+#include "midi/memory/InMemoryMidiOutService.h"
 
 namespace faderwell::test {
 namespace {

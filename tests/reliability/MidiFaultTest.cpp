@@ -35,7 +35,7 @@
 #include "core/Controls.h"
 #include "core/Messages.h"
 #include "midi/PlatformMidiOutService.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/Sub1.h"
 
 namespace faderwell::test {

@@ -5,7 +5,7 @@
 
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "tests/settings/LoadCases.h"
 
 namespace faderwell {

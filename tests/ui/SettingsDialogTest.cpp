@@ -10,7 +10,7 @@
 #include "core/Doubles.h"
 #include "core/Failure.h"
 #include "core/Messages.h"
-#include "midi/InMemoryMidiOutService.h"
+#include "midi/memory/InMemoryMidiOutService.h"
 #include "ui/Sub1.h"
 
 namespace faderwell::test {

@@ -1,4 +1,4 @@
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "core/Messages.h"
-#include "midi/AnsiText.h"
 #include "midi/MidiOutPort.h"
-#include "midi/ProductName.h"
-#include "midi/WinMmMidiOutService.h"
+#include "midi/winmm/AnsiText.h"
+#include "midi/winmm/ProductName.h"
+#include "midi/winmm/WinMmMidiOutService.h"
 
 namespace faderwell::test {
 namespace {

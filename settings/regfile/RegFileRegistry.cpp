@@ -1,4 +1,4 @@
-#include "settings/RegFileRegistry.h"
+#include "settings/regfile/RegFileRegistry.h"
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -19,7 +19,7 @@
 #include "TestServices.h"
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 namespace faderwell::test {
 namespace {

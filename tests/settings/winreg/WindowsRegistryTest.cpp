@@ -13,7 +13,7 @@
 
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/WindowsRegistry.h"
+#include "settings/winreg/WindowsRegistry.h"
 #include "tests/settings/LoadCases.h"
 
 namespace faderwell {

@@ -11,7 +11,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
-#include "settings/RegFileRegistry.h"
+#include "settings/regfile/RegFileRegistry.h"
 
 namespace faderwell {
 namespace {

@@ -18,7 +18,7 @@
 #include "JackReceiver.h"
 #include "TestServices.h"
 #include "midi/MidiOutPort.h"
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -81,8 +81,8 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
     ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
-    ASSERT_EQ(port.Entries(), (std::vector<std::string>{"(None)", "MIDI MAPPER",
-                                                         kReceiverClient + ":in"}));
+    ASSERT_EQ(port.Entries(),
+              (std::vector<std::string>{"(None)", "MIDI MAPPER", kReceiverClient + ":in"}));
 
     const auto start = Clock::now();
     for (int round = 0; round < rounds; ++round) {
@@ -93,10 +93,10 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
         ASSERT_EQ(receiver.Take(words.heard.size()), words.heard) << "round " << round;
     }
     EXPECT_EQ(receiver.Extra(300ms), std::nullopt);
-    std::printf("%d rounds in %lld ms\n", rounds,
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
-                        .count()));
+    std::printf(
+        "%d rounds in %lld ms\n", rounds,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
     EXPECT_EQ(receiver.Quit(), 0);
 }
 
