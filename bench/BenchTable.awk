@@ -23,7 +23,7 @@ END {
     verdict(0)
     print ""
   } else {
-    printf "Fade at the wire (real window, timer and RtMidi/JACK backend; %d fades of each kind, intervals pooled;\n", v["fade5_idle.fades"]
+    printf "Fade at the wire (real window, timer and the program's own JACK output; %d fades of each kind, intervals pooled;\n", v["fade5_idle.fades"]
     printf "JACK period %d frames at %d Hz = %.3f ms, the resolution of every time below)\n", period, rate, 1000 * period / rate
     split("fade5_idle fade5_loaded fade3_idle fade3_loaded", runs_, " ")
     printf "  %-38s %-16s %-16s %-16s %-16s %s\n", "", "50 ms, idle", "50 ms, loaded", "150 ms, idle", "150 ms, loaded", "target"

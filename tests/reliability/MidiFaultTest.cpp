@@ -1,5 +1,5 @@
-// The whole program (start-up code, windows, fade timer, the real RtMidi/JACK
-// backend) while its MIDI output fails under it during a fade at the fastest
+// The whole program (start-up code, windows, fade timer, its own JACK
+// output) while its MIDI output fails under it during a fade at the fastest
 // speed: the receiving client quits, the JACK server is killed, or killed and
 // started again. The fade must end on schedule, the controls unlock, the
 // event loop answer throughout, and the exit command end the program with 0.
