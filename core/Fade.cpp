@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "Mixer.h"
+#include "Texts.h"
 
 namespace faderwell {
 
@@ -27,7 +28,7 @@ void Mixer::StartBClick() {
     if (!timer_.SetEnabled(true)) {
         // Leave nothing half-started: no timer, no lock, and the next press tries again.
         timer_.SetEnabled(false);
-        throw Failure("タイマーを取得できません");
+        throw Failure(std::string(texts::kTimerUnavailable));
     }
     // The master keeps its position until the first tick.
     SetLocked(true);

@@ -74,7 +74,7 @@ public:
 
     void StartMChange();
     void StopMChange();
-    /// Throws Failure("タイマーを取得できません") when the timer cannot be had;
+    /// Throws Failure(texts::kTimerUnavailable) when the timer cannot be had;
     /// the timer then stays disabled and the controls unlocked.
     void StartBClick();
     void StopBClick();

@@ -1,6 +1,7 @@
 #include "midi/MidiOutPort.h"
 
 #include "core/AppInfo.h"
+#include "core/Texts.h"
 
 namespace faderwell {
 
@@ -23,8 +24,8 @@ MidiOutPort::MidiOutPort(MidiOutService& service, ProcessValues& values)
 void MidiOutPort::BuildOutputList() {
     deviceCount_ = service_.DeviceCount() % kCountModulus;
     entries_.clear();
-    entries_.emplace_back(kNoOutputEntry);
-    entries_.emplace_back(kMapperEntry);
+    entries_.emplace_back(texts::kNoOutputEntry);
+    entries_.emplace_back(texts::kMapperEntry);
     // One entry per device number, so that entry kFirstDevice + k always stands for device k.
     for (unsigned device = 0; device < deviceCount_; ++device) {
         entries_.push_back(service_.DeviceName(device));

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "core/AppInfo.h"
+#include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
 #include "ui/AppIcon.h"
@@ -278,7 +279,7 @@ void TForm1::BuildStrip() {
     Bevel1 = MakeBevel(client_, {220, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
     Bevel2 = MakeBevel(client_, {382, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
 
-    Label2 = new AnchoredLabel(QStringLiteral("Control"), WindowFont(kStripFontPixels),
+    Label2 = new AnchoredLabel(ToQString(texts::kControllerCaption), WindowFont(kStripFontPixels),
                                {12, 188, 47, 15}, Qt::AlignLeft, client_);
     CcP = MakeLabel(client_, {88, 188, 8, 15}, mixer_.CcP, kStripFontPixels);
 
@@ -293,8 +294,8 @@ void TForm1::BuildStrip() {
 
     DrumSw = MakeCheckBox(client_, {124, 188, 17, 17}, mixer_.DrumSw);
     // The word beside the box is only a caption: clicking it does nothing.
-    Label3 = new AnchoredLabel(QStringLiteral("DRUM"), font(), {144, 192, 33, 12}, Qt::AlignLeft,
-                               client_);
+    Label3 = new AnchoredLabel(ToQString(texts::kDrumCaption), font(), {144, 192, 33, 12},
+                               Qt::AlignLeft, client_);
 
     const QColor highlight = palette().color(QPalette::Light);
     StartB = MakeButton(client_, {192, 184, 25, 25}, mixer_.StartB);
@@ -314,12 +315,12 @@ void TForm1::BuildStrip() {
 void TForm1::BuildMenu() {
     MainMenu1 = menuBar();
     MainMenu1->setNativeMenuBar(false);  // the menu belongs to the window
-    File1 = MainMenu1->addMenu(QStringLiteral("File(&F)"));
-    O1 = File1->addAction(QStringLiteral("設定(&O)"));
+    File1 = MainMenu1->addMenu(ToQString(texts::kFileMenu));
+    O1 = File1->addAction(ToQString(texts::kSettingsCommand));
     N1 = File1->addSeparator();
-    Exit1 = File1->addAction(QStringLiteral("終了(&X)"));
-    HelpH1 = MainMenu1->addMenu(QStringLiteral("Help(&H)"));
-    VerInfo = HelpH1->addAction(QStringLiteral("バージョン情報(&A)"));
+    Exit1 = File1->addAction(ToQString(texts::kExitCommand));
+    HelpH1 = MainMenu1->addMenu(ToQString(texts::kHelpMenu));
+    VerInfo = HelpH1->addAction(ToQString(texts::kAboutCommand));
 
     O1->setEnabled(mixer_.O1.Enabled());
     mixer_.O1.Subscribe([this] { O1->setEnabled(mixer_.O1.Enabled()); });

@@ -54,7 +54,7 @@ private:
 
 Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues& values,
                  Prompts& prompts, QWidget* parent)
-    : FixedDialog(QStringLiteral("設定"), kClientSize, parent),
+    : FixedDialog(ToQString(texts::kSettingsTitle), kClientSize, parent),
       form1_(form1),
       mixer_(mixer),
       port_(port),
@@ -212,7 +212,7 @@ void Tconfig::XGClick() {
 
 void Tconfig::ShowOpenResult(std::uint8_t result) {
     if (result != 0) {
-        prompts_.Message(ToQString(kDeviceUnavailableMessage));
+        prompts_.Message(ToQString(texts::kDeviceUnavailable));
         return;
     }
     form1_.setWindowTitle(QString::fromStdString(port_.Caption()));

@@ -17,15 +17,10 @@ constexpr QSize kClientSize{271, 107};
 constexpr int kTitleFontPixels = 16;
 constexpr int kVersionRightEdge = 260;
 
-const QString kMakerPage = QStringLiteral("http://www.example.com/veldrin/");
-const QString kMakerLine = QStringLiteral("Copyright (C) 1999-2000 VELDRIN");
-const QString kMailLine = QStringLiteral("E-mail: faderwell@example.com");
-const QString kPagePrefix = QStringLiteral("URL=");
-
 }  // namespace
 
 Tversioninfo::Tversioninfo(PageOpener& opener, QWidget* parent)
-    : FixedDialog(QStringLiteral("バージョン情報"), kClientSize, parent), opener_(opener) {
+    : FixedDialog(ToQString(texts::kAboutTitle), kClientSize, parent), opener_(opener) {
     LayOut();
     Image1->setAccessibleName(QStringLiteral("MIDI connector"));
     Image1->setAccessibleDescription(QStringLiteral("Picture of a five-pin MIDI socket"));
@@ -47,13 +42,13 @@ void Tversioninfo::LayOut() {
     PlaceLabel(*Label1, 48, 4);
     PlaceLabelRightAligned(*verinfo, kVersionRightEdge, 20);
 
-    Label2->setText(kMakerLine);
+    Label2->setText(ToQString(texts::kMakerLine));
     PlaceLabel(*Label2, 12, 40);
-    Label3->setText(kMailLine);
+    Label3->setText(ToQString(texts::kMailLine));
     PlaceLabel(*Label3, 12, 56);
     // Plain text like its neighbours: no link look, no hand pointer; the click is the filter's.
     Label4->setTextFormat(Qt::PlainText);
-    Label4->setText(kPagePrefix + kMakerPage);
+    Label4->setText(ToQString(texts::kPagePrefix) + ToQString(texts::kMakerPage));
     PlaceLabel(*Label4, 12, 68);
 
     OKBtn->setGeometry(159, 84, 50, 20);
@@ -67,7 +62,7 @@ void Tversioninfo::FormCreate() {
 }
 
 QUrl Tversioninfo::MakerPage() {
-    return QUrl(kMakerPage);
+    return QUrl(ToQString(texts::kMakerPage));
 }
 
 void Tversioninfo::WWWClick() {

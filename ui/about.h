@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "core/AppInfo.h"
+#include "core/Texts.h"
 #include "ui/FixedDialog.h"
 #include "ui/PageOpener.h"
 #include "ui/QtText.h"
@@ -38,8 +39,8 @@ public:
     QLabel* const Label2{new QLabel(this)};
     QLabel* const Label3{new QLabel(this)};
     QLabel* const Label4{new QLabel(this)};
-    QPushButton* const OKBtn{new QPushButton(QStringLiteral("OK"), this)};
-    QPushButton* const WWW{new QPushButton(QStringLiteral("WWW"), this)};
+    QPushButton* const OKBtn{new QPushButton(ToQString(texts::kOkButton), this)};
+    QPushButton* const WWW{new QPushButton(ToQString(texts::kPageButton), this)};
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
