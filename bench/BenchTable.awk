@@ -24,7 +24,7 @@ END {
     print ""
   } else {
     printf "Fade at the wire (real window, timer and the program's own JACK output; %d fades of each kind, intervals pooled;\n", v["fade5_idle.fades"]
-    printf "JACK period %d frames at %d Hz = %.3f ms, the resolution of every time below)\n", period, rate, 1000 * period / rate
+    printf "JACK period %d frames at %d Hz = %.3f ms; a message's time is when its frame was due)\n", period, rate, 1000 * period / rate
     split("fade5_idle fade5_loaded fade3_idle fade3_loaded", runs_, " ")
     printf "  %-38s %-16s %-16s %-16s %-16s %s\n", "", "50 ms, idle", "50 ms, loaded", "150 ms, idle", "150 ms, loaded", "target"
     fade_row("ticks whole and in order", "ticks", "%s", "all", 0)

@@ -1,16 +1,17 @@
 // A JACK MIDI client that takes each message off the wire with the time of
-// the frame it arrived in. It registers one MIDI input "<client>:in", prints
+// the frame it arrived at. It registers one MIDI input "<client>:in", prints
 // "ready" once the port exists, and on SIGTERM or SIGINT writes one line per
 // message ("<microseconds> <hex bytes>") to the file it was given.
 //
 //   jack_midi_recorder <client name> <output file>
 //
-// The time of a message is the moment its cycle's process callback starts
-// (jack_get_time, the server's monotonic microsecond clock) plus its frame
-// offset in the cycle. Not jack_frames_to_time: that maps frames through the
-// server's delay-locked loop, which with the dummy driver wanders by most of
-// a period and, after an overrun, by milliseconds (backwards, too, when the
-// server runs without real-time scheduling).
+// The time of a message is when its frame was due on the server's schedule
+// (see bench/WireClock.h): the time a synthesizer plays it. Not the moment the
+// callback happened to run, which the scheduler delays by up to milliseconds
+// on a busy machine; not jack_frames_to_time either, which maps frames
+// through jackd's delay-locked loop, and with the dummy driver that wanders
+// by most of a period and, after an overrun, by milliseconds (backwards, too,
+// when the server runs without real-time scheduling).
 //
 // The process callback only copies into memory taken before activation: it
 // allocates nothing and takes no lock, so the recorder adds no jitter of its
@@ -27,13 +28,20 @@
 #include <string>
 #include <vector>
 
+#include "bench/WireClock.h"
+
 namespace {
 
+using faderwell::bench::CycleSeen;
+
 constexpr std::size_t kCapacity = 1 << 16;  // a fade sends 2159 messages
-constexpr std::size_t kKeptBytes = 3;       // the program sends short messages only
+// A slow fade at a 16-frame period: 19 s of 3,000 cycles a second.
+constexpr std::size_t kCycleCapacity = 1 << 20;
+constexpr std::size_t kKeptBytes = 3;  // the program sends short messages only
 
 struct Record {
-    jack_time_t microseconds{0};
+    std::size_t cycle{0};
+    jack_nframes_t offset{0};
     std::uint8_t size{0};  // the message's real size; only kKeptBytes are kept
     std::array<std::uint8_t, kKeptBytes> bytes{};
 };
@@ -42,16 +50,25 @@ struct Recorder {
     jack_client_t* client{nullptr};
     jack_port_t* port{nullptr};
     std::vector<Record> records = std::vector<Record>(kCapacity);
+    std::vector<CycleSeen> cycles = std::vector<CycleSeen>(kCycleCapacity);
     std::atomic<std::size_t> count{0};
+    std::atomic<std::size_t> cycleCount{0};
     std::atomic<std::size_t> dropped{0};
     jack_nframes_t rate{48000};
 };
 
 int Process(jack_nframes_t frames, void* argument) {
     auto& recorder = *static_cast<Recorder*>(argument);
-    const jack_time_t cycleStart = jack_get_time();
+    const jack_time_t callbackStart = jack_get_time();
+    const std::size_t cycle = recorder.cycleCount.load(std::memory_order_relaxed);
     void* buffer = jack_port_get_buffer(recorder.port, frames);
     const jack_nframes_t events = jack_midi_get_event_count(buffer);
+    if (cycle == kCycleCapacity) {
+        recorder.dropped.fetch_add(events, std::memory_order_relaxed);
+        return 0;
+    }
+    recorder.cycles[cycle] = {callbackStart, jack_last_frame_time(recorder.client)};
+    recorder.cycleCount.store(cycle + 1, std::memory_order_release);
     std::size_t count = recorder.count.load(std::memory_order_relaxed);
     for (jack_nframes_t i = 0; i < events; ++i) {
         jack_midi_event_t event;
@@ -62,7 +79,8 @@ int Process(jack_nframes_t frames, void* argument) {
             continue;
         }
         Record& record = recorder.records[count++];
-        record.microseconds = cycleStart + jack_time_t{event.time} * 1'000'000 / recorder.rate;
+        record.cycle = cycle;
+        record.offset = event.time;
         record.size = static_cast<std::uint8_t>(event.size > 255 ? 255 : event.size);
         for (std::size_t b = 0; b < kKeptBytes && b < event.size; ++b)
             record.bytes[b] = event.buffer[b];
@@ -76,9 +94,14 @@ bool WriteRecords(const Recorder& recorder, const char* path) {
     if (out == nullptr)
         return false;
     const std::size_t count = recorder.count.load(std::memory_order_acquire);
+    std::vector<CycleSeen> cycles(recorder.cycles.begin(),
+                                  recorder.cycles.begin() + static_cast<std::ptrdiff_t>(
+                                      recorder.cycleCount.load(std::memory_order_acquire)));
+    const std::vector<double> due = faderwell::bench::DueTimes(cycles, recorder.rate);
     for (std::size_t i = 0; i < count; ++i) {
         const Record& record = recorder.records[i];
-        std::fprintf(out, "%llu", static_cast<unsigned long long>(record.microseconds));
+        const double at = due[record.cycle] + record.offset * 1e6 / recorder.rate;
+        std::fprintf(out, "%.0f", at);
         for (std::size_t b = 0; b < kKeptBytes && b < record.size; ++b)
             std::fprintf(out, " %02X", record.bytes[b]);
         std::fputc('\n', out);

@@ -11,12 +11,13 @@ FADERWELL_RUN_PACKAGES=(
 )
 
 # What the tests add: GoogleTest, Google Benchmark (the bench tools get a
-# smoke run), a display, a JACK server and PipeWire with its JACK library
-# for end-to-end runs, the Windows cross-compiler, and clang for fuzzing.
+# smoke run), a display with xdotool to type into the real program, a JACK
+# server and PipeWire with its JACK library for end-to-end runs, the Windows
+# cross-compiler, and clang for fuzzing.
 FADERWELL_TEST_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth xdotool
   jackd2 jack-tools pipewire pipewire-jack
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
