@@ -11,6 +11,7 @@
 
 namespace {
 
+using faderwell::kSettingsKey;
 using faderwell::RegFile;
 using faderwell::RegSection;
 using faderwell::RegValue;
