@@ -26,11 +26,11 @@ std::atomic<std::uint64_t> sink{0};
 void Work(int core) {
     cpu_set_t set;
     CPU_ZERO(&set);
-    CPU_SET(core, &set);
+    CPU_SET(static_cast<std::size_t>(core), &set);
     if (pthread_setaffinity_np(pthread_self(), sizeof set, &set) != 0)
         std::fprintf(stderr, "cannot pin the load to core %d; it runs unpinned\n", core);
     std::vector<std::uint64_t> buffer(kBufferWords, 1);
-    std::uint64_t state = 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(core);
+    std::uint64_t state = UINT64_C(0x9E3779B97F4A7C15) + static_cast<std::uint64_t>(core);
     // Busy on purpose: keeping the core occupied is this program's whole job.
     while (running.load(std::memory_order_relaxed)) {
         for (std::size_t i = 0; i < buffer.size(); i += 8) {

@@ -13,14 +13,14 @@ FADERWELL_RUN_PACKAGES=(
 # What the tests add: GoogleTest, Google Benchmark (the bench tools get a
 # smoke run), a display with xdotool to type into the real program, a JACK
 # server and PipeWire with its JACK library for end-to-end runs, the Windows
-# cross-compiler, and clang for fuzzing.
+# cross-compiler, clang for fuzzing, and clang-format for the format check.
 FADERWELL_TEST_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
   jackd2 jack-tools pipewire pipewire-jack
   g++-mingw-w64-x86-64
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   # The Windows tests: GoogleTest's sources to build it with MinGW, and Wine
   # to run them.
   googletest wine wine64

@@ -50,7 +50,10 @@ bool OnRing(int column, int row, int inset) {
 QImage ButtonGlyphBitmap(GlyphSymbol symbol) {
     QImage bitmap(kBitmapWidth, kGlyphSize, QImage::Format_Indexed8);
     bitmap.setColorTable(SixteenColours());
-    const auto index = [&](QRgb colour) { return bitmap.colorTable().indexOf(colour); };
+    // Every colour asked for is in the table, so the index is never -1.
+    const auto index = [&](QRgb colour) {
+        return static_cast<uint>(bitmap.colorTable().indexOf(colour));
+    };
     bitmap.fill(index(glyph::kTransparent));
 
     std::set<Pixel> black = Symbol(symbol);

@@ -58,7 +58,12 @@ constexpr std::string_view kTemporarySuffix = "XXXXXX";  // mkstemp's pattern
 
 /// ".faderwell.reg." for "faderwell.reg": how its temporary files begin.
 std::string TemporaryPrefix(const std::filesystem::path& path) {
-    return "." + path.filename().string() + ".";
+    // Appended piece by piece: GCC 12 at -O2 takes "." + std::string for an
+    // overlapping copy (-Wrestrict).
+    std::string prefix = ".";
+    prefix += path.filename().string();
+    prefix += '.';
+    return prefix;
 }
 
 /// Removes the temporary files that saves killed mid-write left beside

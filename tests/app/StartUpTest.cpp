@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"WrongType", kOne, {{"MIDI_OUT", 0}, {"SPEED", 4, kDword}, {"VENDOR", 2}},
                   {0, 3, 0}, "(None)", 0, kBadSpeed, 3, KG}),
     // clang-format on
-    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<StartCase>& test) { return std::string(test.param.name); });
 
 TEST_F(StartUp, ASessionEndWhileAMessageIsUpEndsStartUpThereAndShowsNothing) {
     struct Case {

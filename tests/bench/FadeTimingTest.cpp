@@ -104,7 +104,7 @@ const Damage kDamages[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Words, DamagedFade, testing::ValuesIn(kDamages),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(FadeTiming, WhatCameBeforeTheStartMarkerIsNotPartOfTheFade) {
     const FadeExpectation fade;

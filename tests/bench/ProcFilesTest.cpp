@@ -41,7 +41,7 @@ const StatCase kStats[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Stat, CpuTicksOf, testing::ValuesIn(kStats),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ProcFiles, ReadsThisProcess) {
     const std::string self = "/proc/" + std::to_string(getpid());

@@ -23,7 +23,7 @@ INSTANTIATE_TEST_SUITE_P(Words, ChannelVolume,
                                          VolumeCase{1, 127, 0, 0x7F7FB0},    // top, controller 127
                                          VolumeCase{5, 0, 127, 0x0000B4},    // bottom: value 0
                                          VolumeCase{10, 32, 63, 0x4020B9}),  // "64" preset
-                         [](const auto& info) { return "case" + std::to_string(info.index); });
+                         [](const auto& test) { return "case" + std::to_string(test.index); });
 
 struct DrumCase {
     std::int32_t vendor;
@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Vendors, DrumKit,
                                          DrumCase{2, {0x7F00B9, 0x0020B9, 0x0000C9}},
                                          DrumCase{3, kKorg}, DrumCase{255, kKorg},
                                          DrumCase{-1, kKorg}),
-                         [](const auto& info) { return "vendor" + std::to_string(info.index); });
+                         [](const auto& test) { return "vendor" + std::to_string(test.index); });
 
 TEST(HiHat, IsNoteOnKey42Velocity100OnChannelTen) {
     EXPECT_EQ(HiHatTick(), 0x642A99u);

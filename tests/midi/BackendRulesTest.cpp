@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"Empty", std::string("\0", 1), ""},
                     NameCase{"AnsiBytesPassUnchanged", std::string("\x83\x8A\x83\x5E\0", 5),
                              "\x83\x8A\x83\x5E"}),
-    [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<NameCase>& test) { return std::string(test.param.name); });
 
 struct WireCase {
     const char* name;
@@ -82,13 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
                     WireCase{"TimingClock", 0x0000F8, {0xF8}},
                     WireCase{"NoStatusByte", 0x00407F, {}},
                     WireCase{"SystemExclusiveDoesNotFit", 0x7E7EF0, {}}),
-    [](const testing::TestParamInfo<WireCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<WireCase>& test) { return std::string(test.param.name); });
 
 std::vector<ShortMessage> ChannelSilencers() {
     std::vector<ShortMessage> words;
     for (int channel = 1; channel <= midi::kChannelCount; ++channel) {
-        words.push_back(PackShortMessage(0xAF + channel, 64, 0));   // Sustain off
-        words.push_back(PackShortMessage(0xAF + channel, 123, 0));  // All Notes Off
+        const auto status = static_cast<std::uint8_t>(0xAF + channel);
+        words.push_back(PackShortMessage(status, 64, 0));   // Sustain off
+        words.push_back(PackShortMessage(status, 123, 0));  // All Notes Off
     }
     return words;
 }
@@ -129,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResetCase{"EndedByNoteOnWithVelocityZero", {0x642A99, 0x002A99}, {}},
         // Channel 9 with the same key, channel 10 with another key.
         ResetCase{"OtherChannelOrKeyEndsNothing", {0x642A99, 0x002A88, 0x002B89}, {0x002A89}}),
-    [](const testing::TestParamInfo<ResetCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ResetCase>& test) { return std::string(test.param.name); });
 
 struct OffsetCase {
     const char* name;
@@ -161,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
         OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
                    std::nullopt}),
-    [](const testing::TestParamInfo<OffsetCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<OffsetCase>& test) { return std::string(test.param.name); });
 
 TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
     auto ring = std::make_unique<StampedWordRing>();

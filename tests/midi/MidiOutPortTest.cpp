@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"Negative", -1, {}, 1, {}, ""},
         OpenCase{"MapperFails", 1, {Service::kMapper}, Service::kOpenError, {"open mapper"}, ""},
         OpenCase{"DeviceFails", 3, {1}, Service::kOpenError, {"open 1"}, ""}),
-    [](const testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<OpenCase>& test) { return std::string(test.param.name); });
 
 struct ResultCase {
     unsigned code;

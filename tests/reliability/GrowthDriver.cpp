@@ -79,7 +79,8 @@ int Measure(const char* what, long count, const std::function<void(long)>& step,
     const long growth = static_cast<long>(after) - static_cast<long>(before);
     std::printf("%s %ld: heap in use %zu bytes after %ld, %zu bytes after %ld: growth %ld\n", what,
                 count, before, warmUp, after, count, growth);
-    return growth > allowedPerStep * static_cast<double>(count - warmUp) ? 1 : 0;
+    const double allowed = allowedPerStep * static_cast<double>(count - warmUp);
+    return static_cast<double>(growth) > allowed ? 1 : 0;
 }
 
 int FadeTicks(long count) {

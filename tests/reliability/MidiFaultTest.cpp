@@ -292,7 +292,8 @@ TEST_P(MidiFault, DuringAFadeTheProgramRunsOnAndEndsWithZero) {
     const auto received = receiver->Received(kReceiverQuiet);
     const auto first = FirstWordsHeard(0);
     ASSERT_GE(received.size(), first.size() + kFaultAfter / kFastestTick / 2 * 16);
-    EXPECT_EQ(std::vector<std::string>(received.begin(), received.begin() + first.size()), first);
+    const auto firstCount = static_cast<std::ptrdiff_t>(first.size());
+    EXPECT_EQ(std::vector<std::string>(received.begin(), received.begin() + firstCount), first);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -306,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
                               ASSERT_TRUE(s.Start()) << s.Error();
                           },
                           1, "Faderwell Standard [MIDI MAPPER]"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 /// The silencing words of the reset: Sustain off and All Notes Off on every channel.
 std::vector<std::string> SilencingWordsHeard() {

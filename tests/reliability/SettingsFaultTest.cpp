@@ -237,7 +237,7 @@ TEST_P(SettingsFault, IsReportedExactlyOnceAndLosesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(File, SettingsFault, testing::ValuesIn(Faults()),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 /// The same harness with the fault taken away: the child reaches and writes
 /// the file, so the refusals above come from the faults and not from the
@@ -259,8 +259,8 @@ TEST_P(HarnessControl, SavesWhenNothingIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(Limits, HarnessControl,
                          testing::Values(Unprivileged(), SizeLimit(StoredFile(kStored).size())),
-                         [](const auto& info) {
-                             return std::string(info.param.unprivileged ? "unprivileged"
+                         [](const auto& test) {
+                             return std::string(test.param.unprivileged ? "unprivileged"
                                                                         : "size_limit_just_enough");
                          });
 

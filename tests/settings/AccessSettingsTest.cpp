@@ -95,7 +95,7 @@ std::vector<LoadCase> LoadCases() {
 namespace {
 
 INSTANTIATE_TEST_SUITE_P(Stored, Load, testing::ValuesIn(LoadCases()),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 TEST(LoadFirstRun, CreatesTheKeyEmptyAndSaveThenHoldsThreeOneByteBinaries) {
     InMemoryRegistry registry;
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SaveFailureCase{"MIDI_OUT", {}},
                     SaveFailureCase{"SPEED", {{"MIDI_OUT", Binary({2})}}},
                     SaveFailureCase{"VENDOR", {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}}}),
-    [](const auto& info) { return std::string(info.param.failing); });
+    [](const auto& test) { return std::string(test.param.failing); });
 
 }  // namespace
 }  // namespace faderwell

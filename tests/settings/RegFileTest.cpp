@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"qword", Bytes(11, 8), ""},
         FormatCase{"largest_type", {0xFFFFFFFFu, {1}}, R"("V"=hex(ffffffff):01)"},
         FormatCase{"multi_text_long", Bytes(7, 1000), ""}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(Format, WrapsLikeTheEditorWithinEightyColumns) {
     const std::string line = RegFile::FormatValue("V", Bytes(regtype::kBinary, 100));
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"binary_spelled_as_type_3", kHead + "\"SPEED\"=hex(3):05\n", RegValue{3, {5}}},
         ReadCase{"text", kHead + "\"SPEED\"=\"5\"\n", RegValue{1, {'5', 0}}},
         ReadCase{"empty_hex", kHead + "\"SPEED\"=hex:\n", RegValue{3, {}}}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST(Read, LargestFilesOfManyLinesReadCompletely) {
     // Near the size limit: one value continued over 200000 lines, and a file
@@ -286,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
                    kHead + "\"SPEED\"=-\n",
                    {{"SPEED", 3}},
                    kHead + "\"SPEED\"=hex:03\n"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace
 }  // namespace faderwell

@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         Closing{"MouseOnOk", [](Tversioninfo& d) { QTest::mouseClick(d.OKBtn, Qt::LeftButton); },
                 QDialog::Accepted, false},
         Closing{"CloseBox", [](Tversioninfo& d) { d.close(); }, kCancel, false}),
-    [](const testing::TestParamInfo<Closing>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Closing>& test) { return std::string(test.param.name); });
 
 TEST_F(AboutDialogTest, ClickOnTheAddressOpensThePageAndStaysOpen) {
     ShowDialog();
@@ -151,10 +151,11 @@ TEST(ConnectorPictureTest, WhiteDiscWithBlackPinsAndKeyOnClear) {
     // Five separate pins above the key notch.
     const QColor black(Qt::black);
     std::vector<bool> seen(32 * 32, false);
+    const auto cell = [](int x, int y) { return static_cast<std::size_t>(y * 32 + x); };
     int blobs = 0;
     for (int y = 0; y < 22; ++y) {
         for (int x = 0; x < 32; ++x) {
-            if (seen[y * 32 + x] || at(x, y) != black)
+            if (seen[cell(x, y)] || at(x, y) != black)
                 continue;
             ++blobs;
             std::vector<QPoint> todo{{x, y}};
@@ -163,9 +164,9 @@ TEST(ConnectorPictureTest, WhiteDiscWithBlackPinsAndKeyOnClear) {
                 todo.pop_back();
                 if (p.x() < 0 || p.y() < 0 || p.x() > 31 || p.y() > 31)
                     continue;
-                if (seen[p.y() * 32 + p.x()] || at(p.x(), p.y()) != black)
+                if (seen[cell(p.x(), p.y())] || at(p.x(), p.y()) != black)
                     continue;
-                seen[p.y() * 32 + p.x()] = true;
+                seen[cell(p.x(), p.y())] = true;
                 for (int dy = -1; dy <= 1; ++dy) {
                     for (int dx = -1; dx <= 1; ++dx) todo.push_back(p + QPoint(dx, dy));
                 }

@@ -57,8 +57,9 @@ struct Round {
 
     explicit Round(int round) {
         for (int i = 0; i < kBurstWords; ++i) {
-            const int channel = i % 16;
-            const ShortMessage word = PackShortMessage(0xB0 + channel, 7, (round + i) % 128);
+            const auto status = static_cast<std::uint8_t>(0xB0 + i % 16);
+            const auto value = static_cast<std::uint8_t>((round + i) % 128);
+            const ShortMessage word = PackShortMessage(status, 7, value);
             sent.push_back(word);
             heard.push_back(Hex(word, 3));
         }
@@ -66,8 +67,9 @@ struct Round {
         heard.push_back("99 2A 64");
         heard.push_back("89 2A 00");
         for (int channel = 0; channel < 16; ++channel) {
-            heard.push_back(Hex(PackShortMessage(0xB0 + channel, 0x40, 0), 3));
-            heard.push_back(Hex(PackShortMessage(0xB0 + channel, 0x7B, 0), 3));
+            const auto status = static_cast<std::uint8_t>(0xB0 + channel);
+            heard.push_back(Hex(PackShortMessage(status, 0x40, 0), 3));
+            heard.push_back(Hex(PackShortMessage(status, 0x7B, 0), 3));
         }
     }
 };

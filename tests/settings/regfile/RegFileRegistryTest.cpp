@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{
             "none_and_empty", "\"SPEED\"=hex(0):04\n\"VENDOR\"=hex:\n", {1, 4, 0}, std::nullopt},
         TypeCase{"other_type_and_case", "\"midi_out\"=hex(b):00\n", {0, 3, 0}, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 // Where the settings cannot be written, or not understood, the key cannot be
 // opened: a load keeps the defaults silently, a save fails at its first value,
@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableCase{"parent_is_a_file", Place::kParentIsAFile, "precious"},
         UnusableCase{"file_is_a_directory", Place::kFileIsADirectory, ""},
         UnusableCase{"unknown_location", Place::kUnknown, ""}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(SettingsFile, WriteThatWouldOutgrowTheLimitFailsAfterEarlierValuesAreWritten) {
     // Room for the MIDI_OUT line, not for the SPEED line after it.
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{"relative_xdg", "cfg", "/home/u",
                              "/home/u/.config/veldrin/faderwell.reg"},
                     PathCase{"nothing_known", nullptr, "", ""}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace
 }  // namespace faderwell

@@ -128,7 +128,7 @@ std::vector<LoadCase> WithoutFailingReads(std::vector<LoadCase> cases) {
 
 INSTANTIATE_TEST_SUITE_P(Stored, RealRegistryLoad,
                          testing::ValuesIn(WithoutFailingReads(LoadCases())),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinaries) {
     ProcessValues values{Defaults::Values()};
