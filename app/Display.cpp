@@ -2,7 +2,13 @@
 
 #include <QtGlobal>
 
+#include "core/AppInfo.h"
+
 namespace faderwell {
+
+std::string NoDisplayMessage() {
+    return std::string(kApplicationTitle) + " needs a graphical display; try: xvfb-run ./run";
+}
 
 namespace {
 bool IsSet(const char* value) {

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <functional>
-#include <string_view>
+#include <string>
 
 namespace faderwell {
 
 /// What the program says, instead of a toolkit backtrace, where no display is.
-inline constexpr std::string_view kNoDisplayMessage =
-    "Faderwell Standard needs a graphical display; try: xvfb-run ./run";
+std::string NoDisplayMessage();
 inline constexpr int kNoDisplayExitCode = 1;
 
 /// Reads one environment variable; null when it is not set.

@@ -6,6 +6,7 @@
 #include "core/AppInfo.h"
 #include "ui/Appearance.h"
 #include "ui/Prompts.h"
+#include "ui/QtText.h"
 #include "ui/Sub1.h"
 #include "ui/about.h"
 
@@ -43,8 +44,7 @@ Program::~Program() = default;
 void Program::Start() {
     // The title every message box carries. Only the name is set: a display
     // name would be appended to every window title by some platforms.
-    QApplication::setApplicationName(QString::fromUtf8(
-        kApplicationTitle.data(), static_cast<qsizetype>(kApplicationTitle.size())));
+    QApplication::setApplicationName(ToQString(kApplicationTitle));
     // Lets the desktop match the windows to the installed faderwell.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("faderwell"));
     InstallFontSubstitutes();

@@ -15,7 +15,7 @@
 int main(int argc, char* argv[]) {
     using namespace faderwell;
     if (!HasGraphicalDisplay([](const char* name) { return std::getenv(name); })) {
-        std::cerr << kNoDisplayMessage << '\n';
+        std::cerr << NoDisplayMessage() << '\n';
         return kNoDisplayExitCode;
     }
 

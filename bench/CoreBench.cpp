@@ -29,7 +29,7 @@ public:
 
 private:
     bool enabled_{false};
-    int interval_{150};
+    int interval_{Defaults::kFadeInterval};
 };
 
 struct Bench {

@@ -27,7 +27,7 @@
 
 #include "app/Program.h"
 #include "midi/PlatformMidiOutService.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/PageOpener.h"
 #include "ui/Prompts.h"
 
@@ -103,7 +103,7 @@ int main(int argc, char* argv[]) {
 
     // The settings as stored after the user chose the output and the speed.
     InMemoryRegistry registry;
-    registry.values["MIDI_OUT"] = {regtype::kBinary, {Byte(index + 2)}};
+    registry.values["MIDI_OUT"] = {regtype::kBinary, {Byte(OutputList::kFirstDevice + index)}};
     registry.values["SPEED"] = {regtype::kBinary, {Byte(speed)}};
     registry.values["VENDOR"] = {regtype::kBinary, {Byte(kVendorKorg)}};
     FailingPrompts prompts;

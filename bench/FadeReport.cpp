@@ -3,7 +3,10 @@
 // for the bench's table.
 //
 //   fade_report NAME INTERVAL_MS RECORDING [RECORDING ...]
+//   fade_report --interval STEP
 //
+// The second form prints the program's tick interval in milliseconds for a
+// speed step, so that the scripts take the speed table from the program.
 // Exits 1 when a recording cannot be read or holds no timed fade.
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +16,18 @@
 #include <vector>
 
 #include "bench/FadeTiming.h"
+#include "core/FadeSpeed.h"
 
 int main(int argc, char** argv) {
     using namespace faderwell::bench;
+    if (argc == 3 && std::string(argv[1]) == "--interval") {
+        std::printf("%d\n", faderwell::FadeIntervalForStep(std::atoi(argv[2])));
+        return 0;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s NAME INTERVAL_MS RECORDING [RECORDING ...]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s NAME INTERVAL_MS RECORDING [RECORDING ...] | --interval STEP\n",
+                     argv[0]);
         return 2;
     }
     const std::string name = argv[1];

@@ -12,7 +12,9 @@ set -euo pipefail
 tools=$1 service=$2 work=$3 repeats=${4:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tests/support/services.sh"
-readonly FASTEST_STEP=5 FASTEST_INTERVAL_MS=50
+readonly FASTEST_STEP=5
+FASTEST_INTERVAL_MS=$("$tools/fade_report" --interval $FASTEST_STEP)
+readonly FASTEST_INTERVAL_MS
 
 mkdir -p "$work"
 started=()

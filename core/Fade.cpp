@@ -1,23 +1,10 @@
-#include <array>
 #include <string>
 
 #include "Failure.h"
 #include "Mixer.h"
+#include "Texts.h"
 
 namespace faderwell {
-
-namespace {
-// Tick interval in milliseconds for speed steps 1 (slowest) to 5 (fastest).
-constexpr std::array<int, kSpeedStepMax> kFadeIntervals{250, 200, 150, 100, 50};
-
-int HeldStep(int step) {
-    return step < kSpeedStepMin ? kSpeedStepMin : (step > kSpeedStepMax ? kSpeedStepMax : step);
-}
-}  // namespace
-
-int FadeIntervalForStep(int step) {
-    return kFadeIntervals[static_cast<std::size_t>(HeldStep(step) - kSpeedStepMin)];
-}
 
 void Mixer::StartMChange() { StartP.SetText(std::to_string(StartM.Value())); }
 void Mixer::StopMChange() { StopP.SetText(std::to_string(StopM.Value())); }
@@ -41,7 +28,7 @@ void Mixer::StartBClick() {
     if (!timer_.SetEnabled(true)) {
         // Leave nothing half-started: no timer, no lock, and the next press tries again.
         timer_.SetEnabled(false);
-        throw Failure("タイマーを取得できません");
+        throw Failure(std::string(texts::kTimerUnavailable));
     }
     // The master keeps its position until the first tick.
     SetLocked(true);

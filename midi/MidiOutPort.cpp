@@ -1,13 +1,11 @@
 #include "midi/MidiOutPort.h"
 
 #include "core/AppInfo.h"
+#include "core/Texts.h"
 
 namespace faderwell {
 
 namespace {
-constexpr std::int32_t kNoOutputIndex = 0;
-constexpr std::int32_t kMapperIndex = 1;
-constexpr std::int32_t kFirstDeviceIndex = 2;
 constexpr std::uint8_t kSuccess = 0;
 constexpr std::uint8_t kFailure = 1;
 constexpr unsigned kCountModulus = 256;
@@ -26,9 +24,9 @@ MidiOutPort::MidiOutPort(MidiOutService& service, ProcessValues& values)
 void MidiOutPort::BuildOutputList() {
     deviceCount_ = service_.DeviceCount() % kCountModulus;
     entries_.clear();
-    entries_.emplace_back(kNoOutputEntry);
-    entries_.emplace_back(kMapperEntry);
-    // One entry per device number, so that entry 2 + k always stands for device k.
+    entries_.emplace_back(texts::kNoOutputEntry);
+    entries_.emplace_back(texts::kMapperEntry);
+    // One entry per device number, so that entry kFirstDevice + k always stands for device k.
     for (unsigned device = 0; device < deviceCount_; ++device) {
         entries_.push_back(service_.DeviceName(device));
     }
@@ -37,10 +35,13 @@ void MidiOutPort::BuildOutputList() {
 std::uint8_t MidiOutPort::OpenMidiPort() {
     ResetAndClose();
     const std::int32_t index = values_.MidiOutIndex;
-    if (index == kNoOutputIndex) return kSuccess;
-    if (index == kMapperIndex) return ResultByte(service_.OpenMapper());
-    if (index >= kFirstDeviceIndex) {
-        return ResultByte(service_.OpenDevice(static_cast<unsigned>(index - kFirstDeviceIndex)));
+    if (index == OutputList::kNone)
+        return kSuccess;
+    if (index == OutputList::kMapper)
+        return ResultByte(service_.OpenMapper());
+    if (index >= OutputList::kFirstDevice) {
+        return ResultByte(
+            service_.OpenDevice(static_cast<unsigned>(index - OutputList::kFirstDevice)));
     }
     return kFailure;  // no entry selected
 }

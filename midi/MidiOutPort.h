@@ -11,13 +11,8 @@
 
 namespace faderwell {
 
-inline constexpr std::string_view kNoOutputEntry = "(None)";
-inline constexpr std::string_view kMapperEntry = "MIDI MAPPER";
-/// Shown when an output cannot be opened.
-inline constexpr std::string_view kDeviceUnavailableMessage = "このデバイスは利用できません";
-
 /// The program's single MIDI output, chosen by its index in the output list
-/// (`MidiOutIndex`): 0 none, 1 the mapper, 2 and above device index - 2.
+/// (`MidiOutIndex`, an OutputList position).
 class MidiOutPort final : public MidiSink {
 public:
     MidiOutPort(MidiOutService& service, ProcessValues& values);

@@ -1,9 +1,9 @@
 #include "midi/PlatformMidiOutService.h"
 
 #ifdef _WIN32
-#include "midi/WinMmMidiOutService.h"
+#include "midi/winmm/WinMmMidiOutService.h"
 #else
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 #endif
 
 namespace faderwell {

@@ -2,20 +2,14 @@
 
 namespace faderwell {
 
-namespace {
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kChannelMask = 0x0F;
-constexpr std::uint8_t kDataMask = 0x7F;
-}  // namespace
-
 void SoundingNotes::Track(ShortMessage word) {
     const auto status = static_cast<std::uint8_t>(word);
-    const auto kind = static_cast<std::uint8_t>(status & kKindMask);
+    const std::uint8_t kind = KindOf(status);
     if (kind != midi::kNoteOn && kind != midi::kNoteOff)
         return;
-    const std::size_t channel = status & kChannelMask;
-    const std::size_t key = (word >> 8) & kDataMask;
-    const auto velocity = static_cast<std::uint8_t>((word >> 16) & kDataMask);
+    const std::size_t channel = status & midi::kChannelMask;
+    const std::size_t key = (word >> 8) & midi::kDataMask;
+    const auto velocity = static_cast<std::uint8_t>((word >> 16) & midi::kDataMask);
     // A Note On with velocity 0 is a Note Off.
     sounding_.set(channel * kKeys + key, kind == midi::kNoteOn && velocity != 0);
 }

@@ -8,12 +8,6 @@
 
 namespace faderwell {
 
-namespace midi {
-inline constexpr std::uint8_t kNoteOff = 0x80;
-inline constexpr std::uint8_t kSustainPedal = 64;
-inline constexpr std::uint8_t kAllNotesOff = 123;
-}  // namespace midi
-
 /// The reset for outputs whose platform has none: it silences what this
 /// program left sounding without touching what the faders set. It keeps
 /// track of the notes switched on and not off from the words sent.

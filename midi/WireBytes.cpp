@@ -3,20 +3,12 @@
 namespace faderwell {
 
 namespace {
-constexpr std::uint8_t kStatusBit = 0x80;
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kSystem = 0xF0;
-constexpr std::uint8_t kSystemExclusive = 0xF0;
-constexpr std::uint8_t kTimeCodeQuarterFrame = 0xF1;
-constexpr std::uint8_t kSongPosition = 0xF2;
-constexpr std::uint8_t kSongSelect = 0xF3;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-
 std::size_t MessageLength(std::uint8_t status) {
+    using namespace midi;
     if ((status & kStatusBit) == 0 || status == kSystemExclusive)
         return 0;
-    const auto kind = static_cast<std::uint8_t>(status & kKindMask);
-    if (kind == midi::kProgramChange || kind == kChannelPressure)
+    const std::uint8_t kind = KindOf(status);
+    if (kind == kProgramChange || kind == kChannelPressure)
         return 2;
     if (kind != kSystem)
         return 3;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/Failure.h"
+#include "core/Texts.h"
 
 namespace faderwell {
 
@@ -28,9 +29,9 @@ constexpr std::array<Setting, 3> kSettings{{
     throw Failure(message);
 }
 
-constexpr std::string_view kTypeError = "'%s' のデータ型が不正です";
-constexpr std::string_view kReadError = "'%s' の取得に失敗しました";
-constexpr std::string_view kWriteError = "'%s' の設定に失敗しました";
+using texts::kSettingReadError;
+using texts::kSettingTypeError;
+using texts::kSettingWriteError;
 
 bool Accepted(const ValueInfo& info) {
     const bool textOrNumber = info.type == regtype::kSz || info.type == regtype::kExpandSz ||
@@ -57,9 +58,11 @@ void SettingsStore::Load(RegistryKey* key) {
     for (const Setting& setting : kSettings) {
         const std::optional<ValueInfo> info = key ? key->Query(setting.name) : std::nullopt;
         if (!info) continue;  // missing: the default stays
-        if (!Accepted(*info)) Raise(kTypeError, setting.name);
+        if (!Accepted(*info))
+            Raise(kSettingTypeError, setting.name);
         std::uint8_t byte = 0;
-        if (!key->Read(setting.name, &byte, info->size)) Raise(kReadError, setting.name);
+        if (!key->Read(setting.name, &byte, info->size))
+            Raise(kSettingReadError, setting.name);
         if (info->size == 1) {
             std::int32_t& variable = values_.*setting.variable;
             variable = static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) |
@@ -69,7 +72,8 @@ void SettingsStore::Load(RegistryKey* key) {
 }
 
 void SettingsStore::Save(RegistryKey* key) {
-    if (!key) Raise(kWriteError, kSettings.front().name);
+    if (!key)
+        Raise(kSettingWriteError, kSettings.front().name);
     const Setting* failed = nullptr;
     for (const Setting& setting : kSettings) {
         const auto low = static_cast<std::uint8_t>(values_.*setting.variable & 0xFF);
@@ -81,8 +85,10 @@ void SettingsStore::Save(RegistryKey* key) {
     // The values before a failed one are still stored, together; when not
     // even they can be, nothing was stored and the first value is the one
     // that failed.
-    if (!key->Commit()) Raise(kWriteError, kSettings.front().name);
-    if (failed) Raise(kWriteError, failed->name);
+    if (!key->Commit())
+        Raise(kSettingWriteError, kSettings.front().name);
+    if (failed)
+        Raise(kSettingWriteError, failed->name);
 }
 
 }  // namespace faderwell

@@ -1,9 +1,9 @@
 #include "settings/PlatformRegistry.h"
 
 #ifdef _WIN32
-#include "settings/WindowsRegistry.h"
+#include "settings/winreg/WindowsRegistry.h"
 #else
-#include "settings/RegFileRegistry.h"
+#include "settings/regfile/RegFileRegistry.h"
 #endif
 
 namespace faderwell {

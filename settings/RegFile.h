@@ -43,9 +43,6 @@ public:
     static constexpr std::size_t kMaxSize = std::size_t{1} << 20;
     static constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
     static constexpr std::string_view kOldHeader = "REGEDIT4";
-    /// The key this program keeps its settings in.
-    static constexpr std::string_view kSettingsKey =
-        "HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL";
 
     /// A file holding nothing at all (no header yet).
     RegFile() = default;

@@ -39,7 +39,13 @@ public:
     virtual bool Commit() { return true; }
 };
 
-/// Where the settings key lives: "SOFTWARE\VELDRIN\FADERWELL" of the current user.
+/// The key the settings live in, as the registry editor writes it.
+inline constexpr std::string_view kSettingsKey = "HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL";
+/// The same key below the current user's root, as the Windows registry opens it.
+inline constexpr std::string_view kSettingsKeyPath =
+    kSettingsKey.substr(std::string_view("HKEY_CURRENT_USER\\").size());
+
+/// Where the settings key lives: kSettingsKey.
 class Registry {
 public:
     virtual ~Registry() = default;

@@ -13,12 +13,14 @@
 #include <optional>
 
 #include "core/AppInfo.h"
+#include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
 #include "ui/AppIcon.h"
 #include "ui/Appearance.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Prompts.h"
+#include "ui/QtText.h"
 #include "ui/Sub1.h"
 #include "ui/WindowWidgets.h"
 #include "ui/about.h"
@@ -46,10 +48,6 @@ constexpr int kFirstLinkLeft = 69;
 constexpr int kLastLinkLeft = 428;  // one pixel left of the pitch
 constexpr int kNumberTop = 4;
 constexpr int kNumberHeight = 15;
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The label above channel N: one digit is 9 pixels wide, two are 18.
 QRect NumberLabelGeometry(int channel) {
@@ -105,12 +103,12 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
       settings_(settings),
       values_(values),
       prompts_(prompts),
-      mixer_(port, timer_, values) {
+      mixer_(port, Timer1, values) {
     // A fixed window: no sizing frame and no maximize button; minimize stays.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(Text(kApplicationTitle));
+    setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(AppIcon());
     setFont(WindowFont(kDefaultFontPixels));
     InstallFaderAccessibility();
@@ -210,9 +208,9 @@ QPushButton* TForm1::MakeButton(QWidget* parent, const QRect& geometry, Button& 
 
 AnchoredLabel* TForm1::MakeLabel(QWidget* parent, const QRect& geometry, Label& label,
                                  int pixelHeight) {
-    auto* shown = new AnchoredLabel(Text(label.Text()), WindowFont(pixelHeight), geometry,
+    auto* shown = new AnchoredLabel(ToQString(label.Text()), WindowFont(pixelHeight), geometry,
                                     Qt::AlignRight, parent);
-    label.Subscribe([shown, &label] { shown->SetText(Text(label.Text())); });
+    label.Subscribe([shown, &label] { shown->SetText(ToQString(label.Text())); });
     return shown;
 }
 
@@ -272,15 +270,6 @@ void TForm1::BuildPanel() {
 
     Bevel5 = MakeBevel(Panel1, {8, 150, 29, 17}, QFrame::Box | QFrame::Sunken);
     LValue = MakeLabel(Panel1, {19, 152, 14, 13}, mixer_.LValue, kValueFontPixels);
-
-    Vol1 = vols_[0], Vol2 = vols_[1], Vol3 = vols_[2], Vol4 = vols_[3], Vol5 = vols_[4];
-    Vol6 = vols_[5], Vol7 = vols_[6], Vol8 = vols_[7], Vol9 = vols_[8], Vol10 = vols_[9];
-    Vol11 = vols_[10], Vol12 = vols_[11], Vol13 = vols_[12], Vol14 = vols_[13];
-    Vol15 = vols_[14], Vol16 = vols_[15];
-    C1 = links_[0], C2 = links_[1], C3 = links_[2], C4 = links_[3], C5 = links_[4];
-    C6 = links_[5], C7 = links_[6], C8 = links_[7], C9 = links_[8], C10 = links_[9];
-    C11 = links_[10], C12 = links_[11], C13 = links_[12], C14 = links_[13];
-    C15 = links_[14], C16 = links_[15];
 }
 
 void TForm1::BuildStrip() {
@@ -290,7 +279,7 @@ void TForm1::BuildStrip() {
     Bevel1 = MakeBevel(client_, {220, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
     Bevel2 = MakeBevel(client_, {382, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
 
-    Label2 = new AnchoredLabel(QStringLiteral("Control"), WindowFont(kStripFontPixels),
+    Label2 = new AnchoredLabel(ToQString(texts::kControllerCaption), WindowFont(kStripFontPixels),
                                {12, 188, 47, 15}, Qt::AlignLeft, client_);
     CcP = MakeLabel(client_, {88, 188, 8, 15}, mixer_.CcP, kStripFontPixels);
 
@@ -305,8 +294,8 @@ void TForm1::BuildStrip() {
 
     DrumSw = MakeCheckBox(client_, {124, 188, 17, 17}, mixer_.DrumSw);
     // The word beside the box is only a caption: clicking it does nothing.
-    Label3 = new AnchoredLabel(QStringLiteral("DRUM"), font(), {144, 192, 33, 12}, Qt::AlignLeft,
-                               client_);
+    Label3 = new AnchoredLabel(ToQString(texts::kDrumCaption), font(), {144, 192, 33, 12},
+                               Qt::AlignLeft, client_);
 
     const QColor highlight = palette().color(QPalette::Light);
     StartB = MakeButton(client_, {192, 184, 25, 25}, mixer_.StartB);
@@ -326,12 +315,12 @@ void TForm1::BuildStrip() {
 void TForm1::BuildMenu() {
     MainMenu1 = menuBar();
     MainMenu1->setNativeMenuBar(false);  // the menu belongs to the window
-    File1 = MainMenu1->addMenu(QStringLiteral("File(&F)"));
-    O1 = File1->addAction(QStringLiteral("設定(&O)"));
+    File1 = MainMenu1->addMenu(ToQString(texts::kFileMenu));
+    O1 = File1->addAction(ToQString(texts::kSettingsCommand));
     N1 = File1->addSeparator();
-    Exit1 = File1->addAction(QStringLiteral("終了(&X)"));
-    HelpH1 = MainMenu1->addMenu(QStringLiteral("Help(&H)"));
-    VerInfo = HelpH1->addAction(QStringLiteral("バージョン情報(&A)"));
+    Exit1 = File1->addAction(ToQString(texts::kExitCommand));
+    HelpH1 = MainMenu1->addMenu(ToQString(texts::kHelpMenu));
+    VerInfo = HelpH1->addAction(ToQString(texts::kAboutCommand));
 
     O1->setEnabled(mixer_.O1.Enabled());
     mixer_.O1.Subscribe([this] { O1->setEnabled(mixer_.O1.Enabled()); });
@@ -430,8 +419,8 @@ void TForm1::DescribeControls() {
 }
 
 void TForm1::FormCreate() {
-    values_.SpeedStep = 3;
-    values_.MidiOutIndex = 1;
+    values_.SpeedStep = Defaults::kSpeedStep;
+    values_.MidiOutIndex = Defaults::kOutput;
     settings_.AccessSettings(SettingsStore::kLoad);
 }
 

@@ -49,7 +49,6 @@ class TForm1 final : public QMainWindow {
 public:
     static constexpr int kClientWidth = 457;
     static constexpr int kClientHeight = 217;
-    static constexpr int kDesignedTimerInterval = 150;  // ms, until start-up applies the speed
 
     TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, ProcessValues& values,
            Prompts& prompts, QWidget* parent = nullptr);
@@ -77,12 +76,8 @@ public:
     /// The number label above fader 0 (the master, "M") to 16.
     QLabel* NumberLabel(int fader) const { return numbers_.at(static_cast<std::size_t>(fader)); }
 
-private:
-    QtPeriodicTimer timer_{kDesignedTimerInterval};
-
-public:
-    /// The fade timer; stopped until a fade starts.
-    QtPeriodicTimer& Timer1{timer_};
+    /// The fade timer; stopped until a fade starts. Built before the mixer, which drives it.
+    QtPeriodicTimer Timer1{Defaults::kFadeInterval};
 
 private:
     Windows& windows_;
@@ -100,11 +95,7 @@ public:
     QFrame* Panel1{nullptr};
     QLabel* Label8{nullptr};
     QScrollBar* MVol{nullptr};
-    QScrollBar *Vol1{}, *Vol2{}, *Vol3{}, *Vol4{}, *Vol5{}, *Vol6{}, *Vol7{}, *Vol8{}, *Vol9{},
-        *Vol10{}, *Vol11{}, *Vol12{}, *Vol13{}, *Vol14{}, *Vol15{}, *Vol16{};
     QCheckBox* MC{nullptr};
-    QCheckBox *C1{}, *C2{}, *C3{}, *C4{}, *C5{}, *C6{}, *C7{}, *C8{}, *C9{}, *C10{}, *C11{}, *C12{},
-        *C13{}, *C14{}, *C15{}, *C16{};
     QPushButton *SB1{}, *SB2{}, *SB3{};
     QFrame *Bevel1{}, *Bevel2{}, *Bevel3{}, *Bevel4{}, *Bevel5{};
     AnchoredLabel* LValue{nullptr};

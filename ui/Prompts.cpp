@@ -6,22 +6,17 @@
 
 #include "core/AppInfo.h"
 #include "core/Failure.h"
+#include "ui/QtText.h"
 
 namespace faderwell {
 
-namespace {
-QString Title() {
-    return QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
-}
-}  // namespace
-
 void QtPrompts::FailureReport(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, Title(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ToQString(kApplicationTitle), text, QMessageBox::Ok);
     box.exec();
 }
 
 void QtPrompts::Message(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, ToQString(kApplicationTitle), text, QMessageBox::Ok);
     box.exec();
 }
 

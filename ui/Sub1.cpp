@@ -8,6 +8,7 @@
 
 #include "core/Messages.h"
 #include "ui/Appearance.h"
+#include "ui/QtText.h"
 
 namespace faderwell {
 
@@ -16,13 +17,8 @@ namespace {
 constexpr QSize kClientSize{304, 161};
 constexpr int kPortFontPixels = 15;
 constexpr int kVisibleOutputs = 8;
-constexpr int kDesignSpeedStep = 3;  // "ふつう" until start-up shows the stored step
 
 constexpr int kOutputEntryHeight = 15;
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The platform's look, except that a drop-down opens its list below the box
 // rather than over it.
@@ -58,7 +54,7 @@ private:
 
 Tconfig::Tconfig(QWidget& form1, Mixer& mixer, MidiOutPort& port, ProcessValues& values,
                  Prompts& prompts, QWidget* parent)
-    : FixedDialog(QStringLiteral("設定"), kClientSize, parent),
+    : FixedDialog(ToQString(texts::kSettingsTitle), kClientSize, parent),
       form1_(form1),
       mixer_(mixer),
       port_(port),
@@ -83,7 +79,7 @@ void Tconfig::LayOut() {
     GroupBox2->setGeometry(0, 49, 304, 68);
     FSPEED->setGeometry(12, 12, 273, 33);
     FSPEED->setRange(kSpeedStepMin, kSpeedStepMax);
-    FSPEED->setValue(kDesignSpeedStep);
+    FSPEED->setValue(Defaults::kSpeedStep);  // until start-up shows the stored step
     FSPEED->setSingleStep(1);
     FSPEED->setPageStep(1);
     FSPEED->setTickPosition(QSlider::TicksBelow);
@@ -135,7 +131,11 @@ void Tconfig::DescribeControls() {
     Describe(MIDIPORT, QStringLiteral("MIDI output"),
              QStringLiteral("The device every message goes to; a pick opens it at once"));
     Describe(FSPEED, QStringLiteral("Fade speed"),
-             QStringLiteral("From 1, slowest (250 ms a step), to 5, fastest (50 ms a step)"));
+             QStringLiteral("From %1, slowest (%2 ms a step), to %3, fastest (%4 ms a step)")
+                 .arg(kSpeedStepMin)
+                 .arg(FadeIntervalForStep(kSpeedStepMin))
+                 .arg(kSpeedStepMax)
+                 .arg(FadeIntervalForStep(kSpeedStepMax)));
     const QString speedNames[] = {QStringLiteral("Slowest"), QStringLiteral("Slow"),
                                   QStringLiteral("Normal"), QStringLiteral("Fast"),
                                   QStringLiteral("Fastest")};
@@ -212,7 +212,7 @@ void Tconfig::XGClick() {
 
 void Tconfig::ShowOpenResult(std::uint8_t result) {
     if (result != 0) {
-        prompts_.Message(FromUtf8(kDeviceUnavailableMessage));
+        prompts_.Message(ToQString(texts::kDeviceUnavailable));
         return;
     }
     form1_.setWindowTitle(QString::fromStdString(port_.Caption()));

@@ -8,9 +8,11 @@
 
 #include "core/Mixer.h"
 #include "core/ProcessValues.h"
+#include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "ui/FixedDialog.h"
 #include "ui/Prompts.h"
+#include "ui/QtText.h"
 #include "ui/WindowWidgets.h"
 
 class QKeyEvent;
@@ -43,20 +45,22 @@ public:
     void GSClick();
     void XGClick();
 
-    CaptionGroupBox* const GroupBox1{new CaptionGroupBox(QStringLiteral("使用MIDI Port"), this)};
+    CaptionGroupBox* const GroupBox1{new CaptionGroupBox(ToQString(texts::kOutputGroup), this)};
     QComboBox* const MIDIPORT{new QComboBox(GroupBox1)};
-    CaptionGroupBox* const GroupBox2{
-        new CaptionGroupBox(QStringLiteral("フェイドイン・アウト時の速度"), this)};
+    CaptionGroupBox* const GroupBox2{new CaptionGroupBox(ToQString(texts::kSpeedGroup), this)};
     QSlider* const FSPEED{new QSlider(Qt::Horizontal, GroupBox2)};
-    QLabel* const Label1{new QLabel(QStringLiteral("遅い"), GroupBox2)};
-    QLabel* const Label2{new QLabel(QStringLiteral("やや遅い"), GroupBox2)};
-    QLabel* const Label3{new QLabel(QStringLiteral("ふつう"), GroupBox2)};
-    QLabel* const Label4{new QLabel(QStringLiteral("やや速い"), GroupBox2)};
-    QLabel* const Label5{new QLabel(QStringLiteral("速い"), GroupBox2)};
-    CaptionGroupBox* const GroupBox3{new CaptionGroupBox(QStringLiteral("使用メーカ"), this)};
-    QRadioButton* const KG{new QRadioButton(QStringLiteral("KORG"), GroupBox3)};
-    QRadioButton* const GS{new QRadioButton(QStringLiteral("Roland/GM"), GroupBox3)};
-    QRadioButton* const XG{new QRadioButton(QStringLiteral("YAMAHA"), GroupBox3)};
+    QLabel* const Label1{new QLabel(ToQString(texts::kSpeedNames[0]), GroupBox2)};
+    QLabel* const Label2{new QLabel(ToQString(texts::kSpeedNames[1]), GroupBox2)};
+    QLabel* const Label3{new QLabel(ToQString(texts::kSpeedNames[2]), GroupBox2)};
+    QLabel* const Label4{new QLabel(ToQString(texts::kSpeedNames[3]), GroupBox2)};
+    QLabel* const Label5{new QLabel(ToQString(texts::kSpeedNames[4]), GroupBox2)};
+    CaptionGroupBox* const GroupBox3{new CaptionGroupBox(ToQString(texts::kVendorGroup), this)};
+    QRadioButton* const KG{
+        new QRadioButton(ToQString(texts::kVendorNames[kVendorKorg]), GroupBox3)};
+    QRadioButton* const GS{
+        new QRadioButton(ToQString(texts::kVendorNames[kVendorRoland]), GroupBox3)};
+    QRadioButton* const XG{
+        new QRadioButton(ToQString(texts::kVendorNames[kVendorYamaha]), GroupBox3)};
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

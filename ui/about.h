@@ -4,8 +4,11 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "core/AppInfo.h"
+#include "core/Texts.h"
 #include "ui/FixedDialog.h"
 #include "ui/PageOpener.h"
+#include "ui/QtText.h"
 
 class QKeyEvent;
 
@@ -31,13 +34,13 @@ public:
     static QUrl MakerPage();
 
     QLabel* const Image1{new QLabel(this)};
-    QLabel* const Label1{new QLabel(QStringLiteral("Faderwell Standard"), this)};
+    QLabel* const Label1{new QLabel(ToQString(kApplicationTitle), this)};
     QLabel* const verinfo{new QLabel(QStringLiteral("ver"), this)};
     QLabel* const Label2{new QLabel(this)};
     QLabel* const Label3{new QLabel(this)};
     QLabel* const Label4{new QLabel(this)};
-    QPushButton* const OKBtn{new QPushButton(QStringLiteral("OK"), this)};
-    QPushButton* const WWW{new QPushButton(QStringLiteral("WWW"), this)};
+    QPushButton* const OKBtn{new QPushButton(ToQString(texts::kOkButton), this)};
+    QPushButton* const WWW{new QPushButton(ToQString(texts::kPageButton), this)};
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,9 +55,5 @@ private:
     PageOpener& opener_;
     bool label4Pressed_{false};
 };
-
-/// The five-pin DIN socket seen from the front, 32 × 32, transparent
-/// outside the disc.
-QPixmap ConnectorPicture();
 
 }  // namespace faderwell

@@ -54,7 +54,7 @@ TEST(TheProgram, WithoutADisplaySaysSoInOneLineAndFails) {
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(program.exitCode(), 0);
-    EXPECT_EQ(program.readAllStandardError().toStdString(), std::string(kNoDisplayMessage) + "\n");
+    EXPECT_EQ(program.readAllStandardError().toStdString(), NoDisplayMessage() + "\n");
     EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
 }
 

@@ -7,8 +7,8 @@
 
 #include "UiDoubles.h"
 #include "app/Program.h"
-#include "midi/InMemoryMidiOutService.h"
-#include "settings/InMemoryRegistry.h"
+#include "midi/memory/InMemoryMidiOutService.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/Sub1.h"
 #include "ui/about.h"
 

@@ -14,7 +14,7 @@ std::vector<std::uint8_t> Bytes(ShortMessage word) {
     std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(word),
                                     static_cast<std::uint8_t>(word >> 8)};
     // Program Change carries one data byte.
-    if ((word & 0xF0) != midi::kProgramChange)
+    if (KindOf(word) != midi::kProgramChange)
         bytes.push_back(static_cast<std::uint8_t>(word >> 16));
     return bytes;
 }

@@ -33,6 +33,6 @@ grep -q ready "$work/ready" || { echo "the receiver did not come up"; exit 1; }
 kill "$recorder" && wait "$recorder"
 recorder=
 
-"$tools/fade_report" smoke 50 "$work/fade.rec" | tee "$work/report.txt"
+"$tools/fade_report" smoke "$("$tools/fade_report" --interval 5)" "$work/fade.rec" | tee "$work/report.txt"
 grep -qx 'smoke.words_intact=yes' "$work/report.txt"
 grep -qx 'smoke.ticks=127/127' "$work/report.txt"

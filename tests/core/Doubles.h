@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Messages.h"
+#include "core/ProcessValues.h"
 #include "core/Seams.h"
 
 namespace faderwell::test {
@@ -56,8 +57,6 @@ public:
     bool SetEnabled(bool enabled) override {
         if (enabled && !available)
             return false;
-        if (enabled != enabled_)
-            ++restarts;
         enabled_ = enabled;
         return true;
     }
@@ -66,11 +65,10 @@ public:
     int Interval() const override { return interval_; }
 
     bool available{true};
-    int restarts{0};
 
 private:
     bool enabled_{false};
-    int interval_{150};
+    int interval_{Defaults::kFadeInterval};
 };
 
 }  // namespace faderwell::test

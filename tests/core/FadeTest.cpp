@@ -25,7 +25,7 @@ protected:
                 return false;
         }
         return mixer.StopB.Enabled() == locked && timer.Enabled() == locked &&
-               mixer.DrumSw.Enabled() && mixer.MVol.Enabled() && mixer.Vol1.Enabled();
+               mixer.DrumSw.Enabled() && mixer.MVol.Enabled() && mixer.Vol(1).Enabled();
     }
 };
 

@@ -11,7 +11,7 @@ class MixerTest : public testing::Test {
 protected:
     RecordingSink sink;
     ManualTimer timer;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     Mixer mixer{sink, timer, values};
 
     bool AllLinks(bool ticked, bool enabled) {

@@ -5,7 +5,7 @@ namespace {
 
 TEST_F(MixerTest, StartsSilentWithTheDesignedState) {
     EXPECT_TRUE(sink.words.empty());
-    EXPECT_EQ(mixer.Vol16.Position(), 64);
+    EXPECT_EQ(mixer.Vol(16).Position(), 64);
     EXPECT_EQ(mixer.MVol.Value(), 63);
     EXPECT_EQ(mixer.LValue.Text(), "64");  // shown although every fader stands at 63
     EXPECT_EQ(mixer.CcP.Text(), "0");
@@ -15,7 +15,7 @@ TEST_F(MixerTest, StartsSilentWithTheDesignedState) {
 }
 
 TEST_F(MixerTest, LineStepsOnAChannelSendOneWordEach) {
-    for (int i = 0; i < 4; ++i) mixer.Vol5.Scroll(ScrollGesture::LineUp);
+    for (int i = 0; i < 4; ++i) mixer.Vol(5).Scroll(ScrollGesture::LineUp);
     EXPECT_EQ(sink.Take(), (std::vector<ShortMessage>{0x4000B4, 0x4100B4, 0x4200B4, 0x4300B4}));
     EXPECT_EQ(mixer.LValue.Text(), "67");
 }
@@ -35,32 +35,32 @@ TEST_F(MixerTest, GesturesRequestPositionsThroughTheContract) {
         {ScrollGesture::EndScroll, 0, 91},
     };
     for (const auto& c : cases) {
-        mixer.Vol1.Scroll(c.gesture, c.thumb);
-        EXPECT_EQ(mixer.Vol1.Position(), c.expected) << static_cast<int>(c.gesture);
+        mixer.Vol(1).Scroll(c.gesture, c.thumb);
+        EXPECT_EQ(mixer.Vol(1).Position(), c.expected) << static_cast<int>(c.gesture);
     }
     // 65, 64, 65, 0, 127, 90, 91: one word per real change, none at a limit or at rest.
     EXPECT_EQ(sink.words.size(), 7u);
 }
 
 TEST_F(MixerTest, ClampsPositionsSetFromCodeAndActsOnlyOnRealChanges) {
-    mixer.Vol3.SetPosition(-5);
-    mixer.Vol3.SetPosition(-1);
-    mixer.Vol4.SetPosition(200);
-    mixer.Vol4.SetPosition(127);
-    mixer.Vol6.SetPosition(64);
-    EXPECT_EQ(mixer.Vol3.Position(), 0);
-    EXPECT_EQ(mixer.Vol4.Position(), 127);
+    mixer.Vol(3).SetPosition(-5);
+    mixer.Vol(3).SetPosition(-1);
+    mixer.Vol(4).SetPosition(200);
+    mixer.Vol(4).SetPosition(127);
+    mixer.Vol(6).SetPosition(64);
+    EXPECT_EQ(mixer.Vol(3).Position(), 0);
+    EXPECT_EQ(mixer.Vol(4).Position(), 127);
     EXPECT_EQ(sink.Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(3, 0, 0),
                                                       ChannelVolumeMessage(4, 0, 127)}));
 }
 
 TEST_F(MixerTest, ViewsHearAPositionBeforeTheHandlerSendsAndWritingItBackDoesNothing) {
     std::vector<std::string> seen;
-    mixer.Vol2.Subscribe([&] {
+    mixer.Vol(2).Subscribe([&] {
         seen.push_back("view " + std::to_string(sink.words.size()));
-        mixer.Vol2.SetPosition(mixer.Vol2.Position());  // a view echoing the value back
+        mixer.Vol(2).SetPosition(mixer.Vol(2).Position());  // a view echoing the value back
     });
-    mixer.Vol2.SetPosition(10);
+    mixer.Vol(2).SetPosition(10);
     EXPECT_EQ(seen, std::vector<std::string>{"view 0"});
     EXPECT_EQ(sink.words.size(), 1u);
 }
@@ -85,14 +85,14 @@ TEST_F(MixerTest, PresetsMoveEveryLinkedChannelInAscendingOrderOnce) {
 }
 
 TEST_F(MixerTest, MasterSkipsChannelsInPlaceAndNeverMovesUnlinkedOnes) {
-    mixer.Vol2.SetPosition(60);
-    mixer.C3.SetTicked(false);
+    mixer.Vol(2).SetPosition(60);
+    mixer.C(3).SetTicked(false);
     sink.Take();
     mixer.MVol.SetPosition(60);
     std::vector<ShortMessage> expected{ChannelVolumeMessage(1, 0, 60)};
     for (int ch = 4; ch <= 16; ++ch) expected.push_back(ChannelVolumeMessage(ch, 0, 60));
     EXPECT_EQ(sink.Take(), expected);
-    EXPECT_EQ(mixer.Vol3.Position(), 64);
+    EXPECT_EQ(mixer.Vol(3).Position(), 64);
     EXPECT_EQ(mixer.LValue.Text(), "67");
 }
 
@@ -104,7 +104,7 @@ TEST_F(MixerTest, AllLinksBoxTicksAndClearsEveryLinkAndGatesStart) {
     EXPECT_TRUE(sink.Take().empty());
     EXPECT_EQ(mixer.LValue.Text(), "117");
 
-    mixer.C7.Toggle();  // a single link follows again, but start stays gated by MC
+    mixer.C(7).Toggle();  // a single link follows again, but start stays gated by MC
     mixer.MVol.SetPosition(11);
     EXPECT_EQ(sink.Take(), Volumes(7, 7, 11));
     EXPECT_FALSE(mixer.StartB.Enabled());
@@ -128,7 +128,7 @@ TEST_F(MixerTest, ControllerSelectorStopsAtItsLimitsAndOnlyLabels) {
     EXPECT_TRUE(sink.words.empty());
 
     for (int i = 0; i < 120; ++i) mixer.CC.StepDown();
-    mixer.Vol9.Scroll(ScrollGesture::LineDown);
+    mixer.Vol(9).Scroll(ScrollGesture::LineDown);
     EXPECT_EQ(sink.Take(), Volumes(9, 9, 65, 7));
 }
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "midi/ProductName.h"
 #include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
 #include "midi/jack/CycleClock.h"
 #include "midi/jack/StampedWordRing.h"
+#include "midi/winmm/ProductName.h"
 
 namespace faderwell::test {
 namespace {

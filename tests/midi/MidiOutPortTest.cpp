@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/Messages.h"
-#include "midi/InMemoryMidiOutService.h"
 #include "midi/MidiOutPort.h"
+#include "midi/memory/InMemoryMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -27,7 +27,7 @@ protected:
     }
 
     Service service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port{service, values};
 };
 

@@ -99,7 +99,7 @@ int FadeTicks(long count) {
 }
 
 int Reopens(const char* what, MidiOutService& service, long count, double allowedPerStep = 0) {
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
     // The mapper, then each device, then none, in turn; one word through each.

@@ -1,5 +1,5 @@
-// The whole program (start-up code, windows, fade timer, the real RtMidi/JACK
-// backend) while its MIDI output fails under it during a fade at the fastest
+// The whole program (start-up code, windows, fade timer, its own JACK
+// output) while its MIDI output fails under it during a fade at the fastest
 // speed: the receiving client quits, the JACK server is killed, or killed and
 // started again. The fade must end on schedule, the controls unlock, the
 // event loop answer throughout, and the exit command end the program with 0.
@@ -35,7 +35,7 @@
 #include "core/Controls.h"
 #include "core/Messages.h"
 #include "midi/PlatformMidiOutService.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/Sub1.h"
 
 namespace faderwell::test {
@@ -46,7 +46,6 @@ using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
 constexpr std::uint8_t kFastestStep = 5;
-constexpr std::uint8_t kFirstDeviceIndex = 2;
 constexpr Milliseconds kFastestTick{50};
 constexpr int kFadeSteps = 127;  // start marker at value 0, stop marker at 127
 constexpr Milliseconds kFadeTime = kFadeSteps * kFastestTick;
@@ -68,7 +67,7 @@ const std::string kReceiverClient = "fw_rel_synth";
 /// A word as the receiver prints it: its bytes in hexadecimal, two for a
 /// Program Change, three for the rest.
 std::string WireLine(ShortMessage word) {
-    const bool twoBytes = (word & 0xF0u) == midi::kProgramChange;
+    const bool twoBytes = KindOf(word) == midi::kProgramChange;
     char text[12];
     if (twoBytes) {
         std::snprintf(text, sizeof text, "%02X %02X", word & 0xFFu, (word >> 8) & 0xFFu);
@@ -246,7 +245,7 @@ protected:
         ASSERT_TRUE(server.Start()) << server.Error();
         receiver = std::make_unique<Receiver>();
         ASSERT_TRUE(receiver->Ready());
-        registry.values["MIDI_OUT"] = {regtype::kBinary, {kFirstDeviceIndex}};
+        registry.values["MIDI_OUT"] = {regtype::kBinary, {std::uint8_t{OutputList::kFirstDevice}}};
         registry.values["SPEED"] = {regtype::kBinary, {kFastestStep}};
     }
 
@@ -341,7 +340,7 @@ TEST_F(JackReceiverRun, EveryStartHearsTheDrumKitAndEveryCloseSilencesTheDevice)
         Program program(Platform{*midi, registry, prompts, opener});
         program.Start();
         QTimer::singleShot(0, [&] {
-            PickOutputs(program, {1, kFirstDeviceIndex});
+            PickOutputs(program, {OutputList::kMapper, OutputList::kFirstDevice});
             program.Refs().Form1->Exit1->trigger();
         });
         ASSERT_EQ(program.Run(), 0);

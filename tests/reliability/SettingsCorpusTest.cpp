@@ -76,8 +76,8 @@ std::string Foreign(std::string_view text) {
         }
         if (content.starts_with('[')) {
             const std::string_view header = TrimRight(content);
-            inOurKey = header.size() >= 2 &&
-                       IEquals(header.substr(1, header.size() - 2), RegFile::kSettingsKey);
+            inOurKey =
+                header.size() >= 2 && IEquals(header.substr(1, header.size() - 2), kSettingsKey);
         } else if (const auto data = inOurKey ? OurStatement(content) : std::nullopt) {
             continued = data->size() >= 3 && IEquals(data->substr(0, 3), "hex") &&
                         TrimRight(content).ends_with('\\');
@@ -93,7 +93,7 @@ void CheckCorpusFile(const fs::path& source) {
     const std::string original = ReadBytes(source);
     ScratchTree tree;
     WriteBytes(tree.File(), original);
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     const auto loadError = Access(tree.File(), values, SettingsStore::kLoad);
 
     const auto parsed = RegFile::Parse(original);
@@ -109,7 +109,7 @@ void CheckCorpusFile(const fs::path& source) {
 
     // Opening adds our key when it is missing, and nothing else.
     const std::string opened = ReadBytes(tree.File());
-    if (parsed->HasKey(RegFile::kSettingsKey)) {
+    if (parsed->HasKey(kSettingsKey)) {
         EXPECT_TRUE(opened == original);
     } else {
         EXPECT_TRUE(opened.starts_with(WithoutLineEnd(original)));
@@ -122,7 +122,7 @@ void CheckCorpusFile(const fs::path& source) {
                                static_cast<std::int32_t>(random() & 0xFF)};
         ASSERT_EQ(Access(tree.File(), values, SettingsStore::kSave), std::nullopt);
         const std::string text = ReadBytes(tree.File());
-        ProcessValues loaded{1, 3, 0};
+        ProcessValues loaded{Defaults::Values()};
         ASSERT_EQ(Access(tree.File(), loaded, SettingsStore::kLoad), std::nullopt);
         EXPECT_EQ(Describe(std::nullopt, loaded), Describe(std::nullopt, values));
         EXPECT_TRUE(Foreign(text) == Foreign(opened))

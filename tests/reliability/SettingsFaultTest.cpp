@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr ProcessValues kStored{4, 5, 2};
-constexpr ProcessValues kDefaults{1, 3, 0};
+constexpr ProcessValues kDefaults = Defaults::Values();
 constexpr ProcessValues kChanged{7, 1, 1};
 const std::string kWriteError = "'MIDI_OUT' の設定に失敗しました";
 

@@ -12,7 +12,7 @@
 
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/RegFileRegistry.h"
+#include "settings/regfile/RegFileRegistry.h"
 
 namespace faderwell::test {
 

@@ -5,7 +5,7 @@
 
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "tests/settings/LoadCases.h"
 
 namespace faderwell {
@@ -16,11 +16,6 @@ using Values = StoredValues;
 
 Value Binary(std::vector<std::uint8_t> bytes) {
     return {regtype::kBinary, std::move(bytes)};
-}
-
-/// The values start-up sets right before the load.
-ProcessValues Defaults() {
-    return ProcessValues{1, 3, 0};
 }
 
 /// Runs one call, returning the failure's message if one is raised.
@@ -41,7 +36,7 @@ TEST_P(Load, AppliesWhatIsAcceptedAndStopsAtTheFirstError) {
     InMemoryRegistry registry;
     registry.values = c.stored;
     registry.failRead = c.failRead;
-    ProcessValues values = Defaults();
+    ProcessValues values = Defaults::Values();
 
     EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), c.error);
     EXPECT_EQ(values, c.expected);
@@ -104,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Stored, Load, testing::ValuesIn(LoadCases()),
 
 TEST(LoadFirstRun, CreatesTheKeyEmptyAndSaveThenHoldsThreeOneByteBinaries) {
     InMemoryRegistry registry;
-    ProcessValues values = Defaults();
+    ProcessValues values = Defaults::Values();
     EXPECT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
     EXPECT_TRUE(registry.keyExists);
     EXPECT_TRUE(registry.values.empty());
@@ -127,7 +122,7 @@ TEST(LoadByte, ReplacesOnlyTheLowOrderByte) {
 TEST(Save, WritesLowOrderBytesAndLoadedOutOfRangeValuesUnchanged) {
     InMemoryRegistry registry;
     registry.values = {{"SPEED", Binary({200})}, {"OTHER", {regtype::kSz, {'x', 0}}}};
-    ProcessValues values = Defaults();
+    ProcessValues values = Defaults::Values();
     ASSERT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
     values.MidiOutIndex = 0x1FE;
     values.Vendor = -1;

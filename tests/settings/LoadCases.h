@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/ProcessValues.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 
 namespace faderwell {
 

@@ -15,7 +15,7 @@ inline void PrintTo(const RegValue& v, std::ostream* os) {
 
 namespace {
 
-constexpr std::string_view kKey = RegFile::kSettingsKey;
+constexpr std::string_view kKey = kSettingsKey;
 
 RegValue Text(std::string_view text, std::uint32_t type = regtype::kSz) {
     RegValue value{type, {text.begin(), text.end()}};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "UiDoubles.h"
+#include "ui/ConnectorPicture.h"
 #include "ui/about.h"
 
 namespace faderwell::test {

@@ -14,24 +14,24 @@ namespace {
 using MainWindowBehaviour = MainWindowTest;
 
 TEST_F(MainWindowBehaviour, ArrowsTroughAndKeysMoveAChannelFaderOneWordPerStep) {
-    const QPoint upArrow = PartCentre(form.Vol5, QStyle::SC_ScrollBarSubLine);
-    const QPoint lowerTrough = PartCentre(form.Vol5, QStyle::SC_ScrollBarAddPage);
-    const auto click = [&](QPoint at) { return [this, at] { Click(form.Vol5, at); }; };
-    const auto key = [&](Qt::Key k) { return [this, k] { QTest::keyClick(form.Vol5, k); }; };
+    const QPoint upArrow = PartCentre(form.Vol(5), QStyle::SC_ScrollBarSubLine);
+    const QPoint lowerTrough = PartCentre(form.Vol(5), QStyle::SC_ScrollBarAddPage);
+    const auto click = [&](QPoint at) { return [this, at] { Click(form.Vol(5), at); }; };
+    const auto key = [&](Qt::Key k) { return [this, k] { QTest::keyClick(form.Vol(5), k); }; };
     const std::pair<std::function<void()>, int> steps[] = {
         {click(upArrow), 63},       {click(upArrow), 62},   {click(lowerTrough), 63},
         {key(Qt::Key_Home), 0},     {key(Qt::Key_Down), 1}, {key(Qt::Key_End), 127},
         {key(Qt::Key_PageUp), 126}, {key(Qt::Key_Up), 125},
     };
-    form.Vol5->setFocus();
+    form.Vol(5)->setFocus();
     for (const auto& [gesture, position] : steps) {
         gesture();
         EXPECT_EQ(Take(), Volumes(5, 5, position)) << position;
-        EXPECT_EQ(form.Vol5->value(), position);
+        EXPECT_EQ(form.Vol(5)->value(), position);
         EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
     }
-    QTest::keyClick(form.Vol5, Qt::Key_End);
-    QTest::keyClick(form.Vol5, Qt::Key_End);  // already there: nothing
+    QTest::keyClick(form.Vol(5), Qt::Key_End);
+    QTest::keyClick(form.Vol(5), Qt::Key_End);  // already there: nothing
     EXPECT_EQ(Take().size(), 1u);
 }
 
@@ -51,7 +51,7 @@ TEST_F(MainWindowBehaviour, ArrowKeysGoTowardsTheBarsOwnEndsOnEveryKindOfFader) 
         {[] { WheelDown(*QApplication::focusWidget()); }, 1},
     };
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    for (QScrollBar* bar : {form.MVol, form.Vol16, form.StartM, form.StopM}) {
+    for (QScrollBar* bar : {form.MVol, form.Vol(16), form.StartM, form.StopM}) {
         bar->setFocus();
         for (const auto& [gesture, position] : steps) {
             gesture();
@@ -63,10 +63,10 @@ TEST_F(MainWindowBehaviour, ArrowKeysGoTowardsTheBarsOwnEndsOnEveryKindOfFader) 
 }
 
 TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
-    const QPoint thumb = PartCentre(form.Vol5, QStyle::SC_ScrollBarSlider);
-    QTest::mousePress(form.Vol5, Qt::LeftButton, Qt::NoModifier, thumb);
-    for (int dy = 1; dy <= 12; ++dy) QTest::mouseMove(form.Vol5, thumb + QPoint(0, dy));
-    QTest::mouseRelease(form.Vol5, Qt::LeftButton, Qt::NoModifier, thumb + QPoint(0, 12));
+    const QPoint thumb = PartCentre(form.Vol(5), QStyle::SC_ScrollBarSlider);
+    QTest::mousePress(form.Vol(5), Qt::LeftButton, Qt::NoModifier, thumb);
+    for (int dy = 1; dy <= 12; ++dy) QTest::mouseMove(form.Vol(5), thumb + QPoint(0, dy));
+    QTest::mouseRelease(form.Vol(5), Qt::LeftButton, Qt::NoModifier, thumb + QPoint(0, 12));
 
     const auto words = Take();
     ASSERT_GE(words.size(), 6u);
@@ -77,15 +77,15 @@ TEST_F(MainWindowBehaviour, DraggingTheThumbSendsEveryPositionItPasses) {
         EXPECT_EQ(word, ChannelVolumeMessage(5, 0, sent));
         position = sent;
     }
-    EXPECT_EQ(form.Vol5->value(), position);
-    EXPECT_EQ(form.Model().Vol5.Position(), position);
+    EXPECT_EQ(form.Vol(5)->value(), position);
+    EXPECT_EQ(form.Model().Vol(5).Position(), position);
     EXPECT_EQ(form.LValue->text(), QString::number(127 - position));
 }
 
 TEST_F(MainWindowBehaviour, LinkBoxesAndPresetsDriveTheChannelsAndTheFadersFollow) {
-    Click(form.C5);  // a link box only changes its mark
-    EXPECT_FALSE(form.C5->isChecked());
-    EXPECT_FALSE(form.Model().C5.Ticked());
+    Click(form.C(5));  // a link box only changes its mark
+    EXPECT_FALSE(form.C(5)->isChecked());
+    EXPECT_FALSE(form.Model().C(5).Ticked());
     EXPECT_TRUE(Take().empty());
 
     auto expected = Volumes(1, 4, 127);
@@ -102,7 +102,7 @@ TEST_F(MainWindowBehaviour, LinkBoxesAndPresetsDriveTheChannelsAndTheFadersFollo
     EXPECT_TRUE(Take().empty()) << "second press";
     Click(form.SB1);
     EXPECT_EQ(Take().size(), 15u);
-    EXPECT_EQ(form.Vol16->value(), 0);
+    EXPECT_EQ(form.Vol(16)->value(), 0);
     EXPECT_EQ(form.LValue->text(), QStringLiteral("127"));
 
     Click(form.MC);  // the all-links box clears every link and gates the start button
@@ -114,7 +114,7 @@ TEST_F(MainWindowBehaviour, LinkBoxesAndPresetsDriveTheChannelsAndTheFadersFollo
     EXPECT_TRUE(Take().empty());
     EXPECT_EQ(form.MVol->value(), 63);
     EXPECT_EQ(form.LValue->text(), QStringLiteral("64"));
-    EXPECT_EQ(form.Vol1->value(), 0);
+    EXPECT_EQ(form.Vol(1)->value(), 0);
 
     Click(form.MC);
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
@@ -128,7 +128,7 @@ TEST_F(MainWindowBehaviour, ControllerArrowsStopAtTheirEndsWithoutWrapping) {
     for (int i = 0; i < 130; ++i) Click(form.CC->Up);
     EXPECT_EQ(form.CcP->text(), QStringLiteral("127"));
     EXPECT_EQ(form.Model().CC.Position(), 127);
-    Click(form.Vol1, PartCentre(form.Vol1, QStyle::SC_ScrollBarAddLine));
+    Click(form.Vol(1), PartCentre(form.Vol(1), QStyle::SC_ScrollBarAddLine));
     EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(1, 127, 65)}));
 
     for (int i = 0; i < 130; ++i) Click(form.CC->Down);

@@ -8,10 +8,10 @@
 
 #include "UiDoubles.h"
 #include "core/Doubles.h"
-#include "midi/InMemoryMidiOutService.h"
 #include "midi/MidiOutPort.h"
+#include "midi/memory/InMemoryMidiOutService.h"
 #include "settings/AccessSettings.h"
-#include "settings/InMemoryRegistry.h"
+#include "settings/memory/InMemoryRegistry.h"
 #include "ui/Main.h"
 
 namespace faderwell::test {
@@ -23,7 +23,7 @@ protected:
     InMemoryMidiOutService midi;
     InMemoryRegistry registry;
     RecordingPrompts prompts;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port{midi, values};
     SettingsStore settings{registry, values};
     Windows windows;

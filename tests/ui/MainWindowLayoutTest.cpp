@@ -85,8 +85,8 @@ TEST_F(MainWindowLayout, ControlsOverlapOnlyWhereTheLayoutStacksThem) {
                 << names.first.toStdString() << " overlaps " << names.second.toStdString();
         }
     }
-    EXPECT_TRUE(InClient(form, form.Label8).intersects(InClient(form, form.Vol1)));
-    EXPECT_FALSE(InClient(form, form.Vol1).contains(InClient(form, form.Label8)));
+    EXPECT_TRUE(InClient(form, form.Label8).intersects(InClient(form, form.Vol(1))));
+    EXPECT_FALSE(InClient(form, form.Vol(1)).contains(InClient(form, form.Label8)));
 }
 
 TEST_F(MainWindowLayout, FadersRunFrom0To127InSingleSteps) {
@@ -98,7 +98,7 @@ TEST_F(MainWindowLayout, FadersRunFrom0To127InSingleSteps) {
         EXPECT_EQ(bar->singleStep(), 1);
         EXPECT_EQ(bar->pageStep(), 1);
     }
-    EXPECT_EQ(form.C16->x(), 428);
+    EXPECT_EQ(form.C(16)->x(), 428);
     EXPECT_EQ(form.StartM->size(), QSize(113, 9));
 }
 
@@ -136,8 +136,8 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
     EXPECT_EQ(faderNames.size(), 2u + 17u) << "every fader and marker apart";
 
     const std::pair<QWidget*, const char*> names[] = {
-        {form.MVol, "Master"},           {form.Vol1, "Channel 1"},
-        {form.Vol16, "Channel 16"},      {form.C1, "Link channel 1"},
+        {form.MVol, "Master"},           {form.Vol(1), "Channel 1"},
+        {form.Vol(16), "Channel 16"},    {form.C(1), "Link channel 1"},
         {form.MC, "Link all channels"},  {form.CC, "Controller number"},
         {form.StartB, "Start fade"},     {form.StartM, "Fade start level"},
         {form.StopM, "Fade stop level"},
@@ -148,15 +148,15 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
 
     // A fader tells the value it sends, and a value set from outside goes
     // through the fader like any gesture.
-    QAccessibleInterface* vol5 = QAccessible::queryAccessibleInterface(form.Vol5);
+    QAccessibleInterface* vol5 = QAccessible::queryAccessibleInterface(form.Vol(5));
     ASSERT_NE(vol5->valueInterface(), nullptr);
     EXPECT_EQ(vol5->valueInterface()->currentValue().toInt(), 63);
-    form.Model().Vol5.SetPosition(60);
+    form.Model().Vol(5).SetPosition(60);
     EXPECT_EQ(vol5->valueInterface()->currentValue().toInt(), 67);
     EXPECT_EQ(vol5->text(QAccessible::Value), QStringLiteral("67"));
     Take();
     vol5->valueInterface()->setCurrentValue(100);
-    EXPECT_EQ(form.Vol5->value(), 27);
+    EXPECT_EQ(form.Vol(5)->value(), 27);
     EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(5, 0, 27)}));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(form.StartM)->valueInterface()->currentValue(),
               0);

@@ -10,7 +10,7 @@
 #include "core/Doubles.h"
 #include "core/Failure.h"
 #include "core/Messages.h"
-#include "midi/InMemoryMidiOutService.h"
+#include "midi/memory/InMemoryMidiOutService.h"
 #include "ui/Sub1.h"
 
 namespace faderwell::test {
@@ -61,7 +61,7 @@ protected:
     }
 
     InMemoryMidiOutService service;
-    ProcessValues values{1, 3, 0};  // what the main window leaves after loading nothing
+    ProcessValues values{Defaults::Values()};  // what the main window leaves after loading nothing
     MidiOutPort port{service, values};
     FailingTimer timer;
     Mixer mixer{port, timer, values};

@@ -11,6 +11,7 @@
 
 namespace {
 
+using faderwell::kSettingsKey;
 using faderwell::RegFile;
 using faderwell::RegSection;
 using faderwell::RegValue;
@@ -33,8 +34,7 @@ bool IEquals(std::string_view a, std::string_view b) {
 
 std::vector<RegSection> ForeignSections(const RegFile& file) {
     std::vector<RegSection> sections = file.Sections();
-    std::erase_if(sections,
-                  [](const RegSection& s) { return IEquals(s.keyPath, RegFile::kSettingsKey); });
+    std::erase_if(sections, [](const RegSection& s) { return IEquals(s.keyPath, kSettingsKey); });
     return sections;
 }
 
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RegValue other{size > 1 ? data[1] % 13u : 0u, {}};
     for (std::size_t i = 2; i < size && i < 64; ++i) other.data.push_back(data[i]);
     RegFile changed = *file;
-    changed.Set(RegFile::kSettingsKey, "MIDI_OUT", midiOut);
-    changed.Set(RegFile::kSettingsKey, "SPEED", other);
+    changed.Set(kSettingsKey, "MIDI_OUT", midiOut);
+    changed.Set(kSettingsKey, "SPEED", other);
     const std::string written = changed.Serialize();
     const auto reread = RegFile::Parse(written);
     if (written.size() > RegFile::kMaxSize) {
@@ -67,17 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(reread.has_value());
     Check(reread->Sections() == changed.Sections());
-    Check(reread->Find(RegFile::kSettingsKey, "MIDI_OUT") == midiOut);
-    Check(reread->Find(RegFile::kSettingsKey, "SPEED") == other);
+    Check(reread->Find(kSettingsKey, "MIDI_OUT") == midiOut);
+    Check(reread->Find(kSettingsKey, "SPEED") == other);
     Check(ForeignSections(*reread) == ForeignSections(*file));
     for (const RegSection& section : file->Sections()) {
-        if (!IEquals(section.keyPath, RegFile::kSettingsKey))
+        if (!IEquals(section.keyPath, kSettingsKey))
             continue;
         for (const auto& entry : section.entries) {
             if (IEquals(entry.name, "MIDI_OUT") || IEquals(entry.name, "SPEED"))
                 continue;
-            Check(reread->Find(RegFile::kSettingsKey, entry.name) ==
-                  file->Find(RegFile::kSettingsKey, entry.name));
+            Check(reread->Find(kSettingsKey, entry.name) == file->Find(kSettingsKey, entry.name));
         }
     }
     return 0;

@@ -10,10 +10,8 @@ namespace faderwell {
 /// The settings key in the Windows registry, below HKEY_CURRENT_USER.
 class WindowsRegistry final : public Registry {
 public:
-    static constexpr const char* kSettingsKeyPath = "SOFTWARE\\VELDRIN\\FADERWELL";
-
     /// `keyPath` is another key only for tests, which must not touch the user's settings.
-    explicit WindowsRegistry(std::string keyPath = kSettingsKeyPath);
+    explicit WindowsRegistry(std::string keyPath = std::string(kSettingsKeyPath));
 
     std::unique_ptr<RegistryKey> OpenOrCreateKey() override;
 

@@ -1,4 +1,4 @@
-#include "midi/WinMmMidiOutService.h"
+#include "midi/winmm/WinMmMidiOutService.h"
 
 // clang-format off
 #include <windows.h>
@@ -7,8 +7,8 @@
 
 #include <span>
 
-#include "midi/AnsiText.h"
-#include "midi/ProductName.h"
+#include "midi/winmm/AnsiText.h"
+#include "midi/winmm/ProductName.h"
 
 namespace faderwell {
 

@@ -11,7 +11,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
-#include "settings/RegFileRegistry.h"
+#include "settings/regfile/RegFileRegistry.h"
 
 namespace faderwell {
 namespace {
@@ -83,7 +83,7 @@ TEST_F(SettingsFile, OpeningAddsTheEmptyKeyAndSaveFillsIt) {
     for (const auto& [existing, opened] : cases) {
         if (existing)
             Store(path_, *existing);
-        ProcessValues values{1, 3, 0};
+        ProcessValues values{Defaults::Values()};
         EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
         EXPECT_EQ(Contents(path_), opened);
         EXPECT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
@@ -96,7 +96,7 @@ TEST_F(SettingsFile, WhatTheStoreWritesReadsBackIdentically) {
     for (const std::int32_t byte : {0, 1, 2, 127, 128, 200, 255}) {
         ProcessValues saved{byte, 255 - byte, byte ^ 0x5A};
         ASSERT_EQ(Access(saved, SettingsStore::kSave), std::nullopt);
-        ProcessValues loaded{1, 3, 0};
+        ProcessValues loaded{Defaults::Values()};
         ASSERT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
         EXPECT_EQ(loaded.MidiOutIndex, saved.MidiOutIndex);
         EXPECT_EQ(loaded.SpeedStep, saved.SpeedStep);
@@ -118,7 +118,7 @@ TEST_F(SettingsFile, ForeignValuesAndSectionsSurviveASaveByteForByte) {
         "\"Theme\"=\"dark\"\r\n"
         "\"SPEED\"=hex:05\r\n";
     Store(path_, foreign);
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     ASSERT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
     EXPECT_EQ(values.SpeedStep, 5);
     EXPECT_EQ(Contents(path_), foreign) << "a load writes nothing when the key exists";
@@ -144,7 +144,7 @@ class StoredTypes : public SettingsFile, public testing::WithParamInterface<Type
 
 TEST_P(StoredTypes, ReachTheStoreAsTheirRegistryTypes) {
     Store(path_, Settings(GetParam().values));
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     EXPECT_EQ(Access(values, SettingsStore::kLoad), GetParam().error);
     EXPECT_EQ(values.MidiOutIndex, GetParam().expected.MidiOutIndex);
     EXPECT_EQ(values.SpeedStep, GetParam().expected.SpeedStep);
@@ -197,7 +197,7 @@ TEST_P(Unusable, IsAKeyThatCannotBeOpenedAndNothingIsWritten) {
             break;
     }
     const auto before = Tree();
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
     EXPECT_EQ(values.SpeedStep, 3);
     values.SpeedStep = 5;
@@ -226,15 +226,15 @@ TEST_F(SettingsFile, WriteThatWouldOutgrowTheLimitFailsAfterEarlierValuesAreWrit
     const std::size_t midiOutLine = std::string("\"MIDI_OUT\"=hex:01\n").size();
     const std::string padding(RegFile::kMaxSize - base.size() - midiOutLine - 5, ';');
     Store(path_, base + padding + "\n");
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     EXPECT_EQ(Access(values, SettingsStore::kSave), "'SPEED' の設定に失敗しました");
 
     const std::string written = Contents(path_);
     EXPECT_LE(written.size(), RegFile::kMaxSize);
     const auto file = RegFile::Parse(written);
     ASSERT_TRUE(file.has_value());
-    EXPECT_EQ(file->Find(RegFile::kSettingsKey, "MIDI_OUT"), (RegValue{3, {1}}));
-    EXPECT_EQ(file->Find(RegFile::kSettingsKey, "SPEED"), std::nullopt);
+    EXPECT_EQ(file->Find(kSettingsKey, "MIDI_OUT"), (RegValue{3, {1}}));
+    EXPECT_EQ(file->Find(kSettingsKey, "SPEED"), std::nullopt);
 }
 
 TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetKeepsItsPermissions) {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "core/Messages.h"
-#include "midi/AnsiText.h"
 #include "midi/MidiOutPort.h"
-#include "midi/ProductName.h"
-#include "midi/WinMmMidiOutService.h"
+#include "midi/winmm/AnsiText.h"
+#include "midi/winmm/ProductName.h"
+#include "midi/winmm/WinMmMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -37,7 +37,7 @@ TEST(WinMmMidiOutService, ListsTheDevicesTheSystemReportsByTheirNamesInUtf8) {
 
 TEST(WinMmMidiOutService, OpensWithTheSystemsCodesAndIsHarmlessWithoutAnOutput) {
     WinMmMidiOutService service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
 

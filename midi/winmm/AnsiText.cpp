@@ -1,4 +1,4 @@
-#include "midi/AnsiText.h"
+#include "midi/winmm/AnsiText.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/AppInfo.h"
+#include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
 #include "midi/jack/JackMidiOutput.h"
 
@@ -72,11 +75,17 @@ std::optional<std::vector<std::string>> JackMidiInputs() {
     return names;
 }
 
-}  // namespace
+enum class Backend { kAlsa, kJack };
+
+/// A device of the snapshot: where it is, and its name there.
+struct Device {
+    Backend backend{Backend::kAlsa};
+    std::string name;
+};
 
 /// The open output: an RtMidi port on the ALSA sequencer, or a JACK port of
 /// the program's own.
-struct RtMidiOutService::Output {
+struct Output {
     std::unique_ptr<RtMidiOut> alsa;
     std::unique_ptr<JackMidiOutput> jack;
     bool failed{false};  // set by RtMidi's error callback
@@ -93,8 +102,6 @@ struct RtMidiOutService::Output {
             alsa->sendMessage(wire.bytes.data(), wire.size);
     }
 };
-
-namespace {
 
 /// The writable ports of the ALSA sequencer as RtMidi names them; nothing
 /// when there is no sequencer. Nothing is printed either way.
@@ -118,15 +125,14 @@ std::vector<std::string> PortNames(RtMidiOut& out) {
 
 /// An ALSA output connected to the port named `name`, or to a port of its
 /// own when there is none; null when that fails.
-std::unique_ptr<RtMidiOutService::Output> OpenAlsa(const std::optional<std::string>& name,
-                                                   unsigned& error) {
-    auto output = std::make_unique<RtMidiOutService::Output>();
+std::unique_ptr<Output> OpenAlsa(const std::optional<std::string>& name, unsigned& error) {
+    auto output = std::make_unique<Output>();
     output->alsa = AlsaOutput();
     if (!output->alsa) {
         error = kNoMidiService;
         return nullptr;
     }
-    output->alsa->setErrorCallback(&RtMidiOutService::Output::OnError, output.get());
+    output->alsa->setErrorCallback(&Output::OnError, output.get());
     if (!name) {
         output->alsa->openVirtualPort(Title());
     } else {
@@ -146,67 +152,22 @@ std::unique_ptr<RtMidiOutService::Output> OpenAlsa(const std::optional<std::stri
     return output;
 }
 
-}  // namespace
-
-RtMidiOutService::RtMidiOutService() {
-    // The MIDI libraries report to the terminal by default; this program
-    // reports nothing of theirs.
-    snd_lib_error_set_handler(&SilentAlsaError);
-    jack_set_error_function(&SilentJackMessage);
-    jack_set_info_function(&SilentJackMessage);
-}
-
-RtMidiOutService::~RtMidiOutService() { Close(); }
-
-unsigned RtMidiOutService::DeviceCount() {
-    devices_.clear();
-    if (auto alsa = AlsaOutput()) {
-        for (auto& name : PortNames(*alsa)) devices_.push_back({Backend::kAlsa, std::move(name)});
-    }
-    if (auto jack = JackMidiInputs()) {
-        for (auto& name : *jack) devices_.push_back({Backend::kJack, std::move(name)});
-    }
-    return static_cast<unsigned>(devices_.size());
-}
-
-std::string RtMidiOutService::DeviceName(unsigned device) {
-    return device < devices_.size() ? devices_[device].name : std::string{};
-}
-
-unsigned RtMidiOutService::OpenMapper() {
-    Close();
-    unsigned error = kNoMidiService;
-    // ALSA first: a desktop with a sequencer expects the port there.
-    output_ = OpenAlsa(std::nullopt, error);
-    if (!output_ && error == kNoMidiService)
-        output_ = OpenJack(std::nullopt, error);
-    return output_ ? 0 : error;
-}
-
-unsigned RtMidiOutService::OpenDevice(unsigned device) {
-    Close();
-    if (device >= devices_.size())
-        return kBadDevice;
-    const Device& wanted = devices_[device];
-    unsigned error = kOpenFailed;
-    output_ = wanted.backend == Backend::kAlsa ? OpenAlsa(wanted.name, error)
-                                               : OpenJack(wanted.name, error);
-    return output_ ? 0 : error;
-}
-
-std::unique_ptr<RtMidiOutService::Output> RtMidiOutService::OpenJack(
-    const std::optional<std::string>& name, unsigned& error) {
+/// A JACK output connected to the input `name`, or unconnected for the
+/// mapper; null (and `error` set) when that fails. `idleJack` is the output
+/// of the last JACK open, kept disconnected while no JACK output is open.
+std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
+                                 std::unique_ptr<JackMidiOutput>& idleJack, unsigned& error) {
     auto output = std::make_unique<Output>();
     // The client of the last JACK output serves again, unless its server has gone.
-    if (idleJack_ && idleJack_->ServerGone())
-        idleJack_.reset();
-    if (idleJack_) {
-        if (name && !idleJack_->ConnectTo(*name)) {
-            idleJack_->Disconnect();
+    if (idleJack && idleJack->ServerGone())
+        idleJack.reset();
+    if (idleJack) {
+        if (name && !idleJack->ConnectTo(*name)) {
+            idleJack->Disconnect();
             error = kBadDevice;
             return nullptr;
         }
-        output->jack = std::move(idleJack_);
+        output->jack = std::move(idleJack);
         return output;
     }
     output->jack = JackMidiOutput::Open(Title(), Title(), name);
@@ -217,35 +178,94 @@ std::unique_ptr<RtMidiOutService::Output> RtMidiOutService::OpenJack(
     return output;
 }
 
-void RtMidiOutService::Send(ShortMessage word) {
-    if (!output_)
-        return;
-    SendNow(word);
-    notes_.Track(word);
+}  // namespace
+
+struct RtMidiOutService::State {
+    std::vector<Device> devices;
+    std::unique_ptr<Output> output;
+    /// The JACK output of the last JACK open, disconnected while no JACK
+    /// output is open, and connected again at the next JACK open.
+    std::unique_ptr<JackMidiOutput> idleJack;
+    SoundingNotes notes;
+
+    void SendNow(ShortMessage word) const {
+        const WireBytes wire = ToWireBytes(word);
+        if (wire.size != 0)
+            output->Send(wire);
+    }
+};
+
+RtMidiOutService::RtMidiOutService() : state_(std::make_unique<State>()) {
+    // The MIDI libraries report to the terminal by default; this program
+    // reports nothing of theirs.
+    snd_lib_error_set_handler(&SilentAlsaError);
+    jack_set_error_function(&SilentJackMessage);
+    jack_set_info_function(&SilentJackMessage);
 }
 
-void RtMidiOutService::SendNow(ShortMessage word) {
-    const WireBytes wire = ToWireBytes(word);
-    if (wire.size != 0)
-        output_->Send(wire);
+RtMidiOutService::~RtMidiOutService() { Close(); }
+
+unsigned RtMidiOutService::DeviceCount() {
+    state_->devices.clear();
+    if (auto alsa = AlsaOutput()) {
+        for (auto& name : PortNames(*alsa))
+            state_->devices.push_back({Backend::kAlsa, std::move(name)});
+    }
+    if (auto jack = JackMidiInputs()) {
+        for (auto& name : *jack) state_->devices.push_back({Backend::kJack, std::move(name)});
+    }
+    return static_cast<unsigned>(state_->devices.size());
+}
+
+std::string RtMidiOutService::DeviceName(unsigned device) {
+    return device < state_->devices.size() ? state_->devices[device].name : std::string{};
+}
+
+unsigned RtMidiOutService::OpenMapper() {
+    Close();
+    unsigned error = kNoMidiService;
+    // ALSA first: a desktop with a sequencer expects the port there.
+    state_->output = OpenAlsa(std::nullopt, error);
+    if (!state_->output && error == kNoMidiService)
+        state_->output = OpenJack(std::nullopt, state_->idleJack, error);
+    return state_->output ? 0 : error;
+}
+
+unsigned RtMidiOutService::OpenDevice(unsigned device) {
+    Close();
+    if (device >= state_->devices.size())
+        return kBadDevice;
+    const Device& wanted = state_->devices[device];
+    unsigned error = kOpenFailed;
+    state_->output = wanted.backend == Backend::kAlsa
+                         ? OpenAlsa(wanted.name, error)
+                         : OpenJack(wanted.name, state_->idleJack, error);
+    return state_->output ? 0 : error;
+}
+
+void RtMidiOutService::Send(ShortMessage word) {
+    if (!state_->output)
+        return;
+    state_->SendNow(word);
+    state_->notes.Track(word);
 }
 
 void RtMidiOutService::Reset() {
-    if (!output_)
+    if (!state_->output)
         return;
-    for (const ShortMessage word : notes_.SilencingWords()) SendNow(word);
-    notes_.Clear();
+    for (const ShortMessage word : state_->notes.SilencingWords()) state_->SendNow(word);
+    state_->notes.Clear();
 }
 
 void RtMidiOutService::Close() {
-    if (output_ && output_->jack) {
+    if (state_->output && state_->output->jack) {
         // Waits here, briefly, for the last words to leave.
-        output_->jack->Disconnect();
-        if (!output_->jack->ServerGone())
-            idleJack_ = std::move(output_->jack);
+        state_->output->jack->Disconnect();
+        if (!state_->output->jack->ServerGone())
+            state_->idleJack = std::move(state_->output->jack);
     }
-    output_.reset();
-    notes_.Clear();
+    state_->output.reset();
+    state_->notes.Clear();
 }
 
 }  // namespace faderwell

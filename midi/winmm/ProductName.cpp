@@ -1,4 +1,4 @@
-#include "midi/ProductName.h"
+#include "midi/winmm/ProductName.h"
 
 #include <algorithm>
 

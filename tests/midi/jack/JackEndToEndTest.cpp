@@ -19,15 +19,13 @@
 #include "TestServices.h"
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kMapperIndex = 1;
-constexpr int kFirstDeviceIndex = 2;
 // More words than the JACK output's ring buffer holds, so a sender that
 // waited for a server that no longer drains it would hang here.
 constexpr int kFloodWords = 5000;
@@ -124,7 +122,7 @@ protected:
     static inline std::unique_ptr<JackServer> server_;
     static inline std::unique_ptr<UseJackServer> serverName_;
     RtMidiOutService service;
-    ProcessValues values{1, 3, kVendorRoland};
+    ProcessValues values{Defaults::kOutput, Defaults::kSpeedStep, kVendorRoland};
     MidiOutPort port{service, values};
     ManualTimer timer;
 };
@@ -137,7 +135,7 @@ TEST_F(JackDevice, ReceiverGetsExactlyTheBytesSentInOrder) {
     // The dummy driver has no MIDI ports: the receiver is the only device.
     ASSERT_EQ(port.Entries(),
               (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_receiver:in"}));
-    ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0);
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
     EXPECT_EQ(port.Caption(), "Faderwell Standard [fw_receiver:in]");
 
     Mixer mixer(port, timer, values);
@@ -167,7 +165,7 @@ TEST_F(JackDevice, MapperIsAPortOfOurOwnThatSynthsConnectTo) {
     JackReceiver receiver("fw_synth");
     ASSERT_TRUE(receiver.Ready());
     port.BuildOutputList();
-    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
     EXPECT_EQ(port.Caption(), "Faderwell Standard [MIDI MAPPER]");
 
     ChildProcess connect({"jack_connect", "Faderwell Standard:Faderwell Standard", "fw_synth:in"});
@@ -184,7 +182,7 @@ TEST_F(JackDevice, ListingAndOpeningTakeOneShortLivedClientBeyondTheOutput) {
     // Start-up's order: the list, then the stored output. Each client the
     // server admits or lets go costs tens of milliseconds of start-up.
     port.BuildOutputList();
-    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
     // The server tells its clients in its own time.
     EXPECT_TRUE(PollUntil([&] { return counter.admitted >= 2 && counter.letGo >= 1; }, 10s));
     EXPECT_EQ(counter.admitted.load(), 2);  // the list's client, the output
@@ -197,7 +195,7 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     ASSERT_TRUE(receiver->Ready());
     port.BuildOutputList();
     ASSERT_EQ(port.Entries().size(), 3u);
-    ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0);
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
     ASSERT_EQ(receiver->Quit(), 0);
@@ -206,7 +204,7 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     EXPECT_LT(FloodAndClose(port), kFloodDeadline);
     // Device numbers refer to the list as it was built: the device that went
     // away cannot be opened again, and nothing else is opened in its place.
-    EXPECT_NE(port.Pick(kFirstDeviceIndex), 0);
+    EXPECT_NE(port.Pick(OutputList::kFirstDevice), 0);
     port.SendShortMessage(HiHatTick());
     port.ResetAndClose();
 }
@@ -218,10 +216,10 @@ TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
     ASSERT_TRUE(server.Start()) << server.Error();
 
     RtMidiOutService service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
-    ASSERT_EQ(port.Pick(kMapperIndex), 0);
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
     port.SendShortMessage(HiHatTick());
 
     // The flood follows once the clients have learnt of the server's end, as
@@ -234,7 +232,7 @@ TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
     ASSERT_TRUE(PollUntil([&] { return watch.serverGone.load(); }, 10s));
     EXPECT_LT(FloodAndClose(port), kFloodDeadline);
     // With the server gone there is no MIDI service left to open.
-    EXPECT_NE(port.Pick(kMapperIndex), 0);
+    EXPECT_NE(port.Pick(OutputList::kMapper), 0);
 }
 
 }  // namespace

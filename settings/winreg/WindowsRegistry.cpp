@@ -1,4 +1,4 @@
-#include "settings/WindowsRegistry.h"
+#include "settings/winreg/WindowsRegistry.h"
 
 #include <windows.h>
 

@@ -18,7 +18,7 @@
 #include "JackReceiver.h"
 #include "TestServices.h"
 #include "midi/MidiOutPort.h"
-#include "midi/RtMidiOutService.h"
+#include "midi/alsa/RtMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -26,7 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFirstDeviceIndex = 2;
 constexpr int kJackdRounds = 1000;
 // Every open waits for a couple of PipeWire's 21 ms graph cycles at its
 // default quantum: fewer rounds keep this test to half a minute.
@@ -81,25 +80,25 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
     ASSERT_TRUE(receiver.Ready());
 
     RtMidiOutService service;
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
-    ASSERT_EQ(port.Entries(), (std::vector<std::string>{"(None)", "MIDI MAPPER",
-                                                         kReceiverClient + ":in"}));
+    ASSERT_EQ(port.Entries(),
+              (std::vector<std::string>{"(None)", "MIDI MAPPER", kReceiverClient + ":in"}));
 
     const auto start = Clock::now();
     for (int round = 0; round < rounds; ++round) {
-        ASSERT_EQ(port.Pick(kFirstDeviceIndex), 0) << "round " << round;
+        ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0) << "round " << round;
         const Round words(round);
         for (const ShortMessage word : words.sent) port.SendShortMessage(word);
         port.ResetAndClose();
         ASSERT_EQ(receiver.Take(words.heard.size()), words.heard) << "round " << round;
     }
     EXPECT_EQ(receiver.Extra(300ms), std::nullopt);
-    std::printf("%d rounds in %lld ms\n", rounds,
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
-                        .count()));
+    std::printf(
+        "%d rounds in %lld ms\n", rounds,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
     EXPECT_EQ(receiver.Quit(), 0);
 }
 

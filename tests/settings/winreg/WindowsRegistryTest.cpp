@@ -13,7 +13,7 @@
 
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/WindowsRegistry.h"
+#include "settings/winreg/WindowsRegistry.h"
 #include "tests/settings/LoadCases.h"
 
 namespace faderwell {
@@ -113,7 +113,7 @@ TEST_P(RealRegistryLoad, TakesTheTypesAndSizesTheRegistryReports) {
     Values stored = c.stored;
     stored.insert(kForeign);
     Store(stored);
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
 
     EXPECT_EQ(Access(values, SettingsStore::kLoad), c.error);
     EXPECT_EQ(values, c.expected);
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Stored, RealRegistryLoad,
                          [](const auto& test) { return std::string(test.param.label); });
 
 TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinaries) {
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
     EXPECT_EQ(values, (ProcessValues{1, 3, 0}));
     EXPECT_EQ(InRegistry(), Values{});
@@ -144,7 +144,7 @@ TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinar
                                     {"VENDOR", Binary({0xFF})},
                                     kForeign}));
 
-    ProcessValues loaded{1, 3, 0};
+    ProcessValues loaded{Defaults::Values()};
     EXPECT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
     EXPECT_EQ(loaded, (ProcessValues{0xFE, 200, 0xFF}));
 }
@@ -152,7 +152,7 @@ TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinar
 TEST_F(WindowsRegistryTest, AKeyThatCannotBeCreatedLoadsNothingAndFailsTheSaveAtTheFirstValue) {
     // The registry refuses a key name longer than 255 characters.
     const std::string unusable = keyPath_ + "\\" + std::string(300, 'k');
-    ProcessValues values{1, 3, 0};
+    ProcessValues values{Defaults::Values()};
     EXPECT_EQ(Access(values, SettingsStore::kLoad, unusable), std::nullopt);
     EXPECT_EQ(values, (ProcessValues{1, 3, 0}));
     EXPECT_EQ(Access(values, SettingsStore::kSave, unusable), "'MIDI_OUT' の設定に失敗しました");
