@@ -65,7 +65,7 @@ enum class ScrollGesture {
     LineUp,         // arrow button or arrow key towards 0
     LineDown,       // ... towards 127
     PageUp,         // click in the trough or Page key; the page step is 1
-    PageDown,
+    PageDown,       // ... towards 127
     ToTop,          // Home
     ToBottom,       // End
     ThumbTrack,     // every report while the thumb is dragged

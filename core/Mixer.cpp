@@ -53,7 +53,8 @@ void Mixer::MCClick() {
 void Mixer::CCClick() { CcP.SetText(Decimal(CC.Position())); }
 
 void Mixer::SB1Click() { MVol.SetPosition(Fader::kMin); }
-void Mixer::SB2Click() { MVol.SetPosition(63); }  // value 64
+// Position 63 shows and sends the value 64.
+void Mixer::SB2Click() { MVol.SetPosition(63); }
 void Mixer::SB3Click() { MVol.SetPosition(Fader::kMax); }
 
 }  // namespace faderwell

@@ -19,7 +19,8 @@ public:
     std::set<unsigned> failingOpens;   // device numbers (or kMapper) whose open fails
     unsigned openErrorCode{kOpenError};  // what a failing open returns
 
-    std::vector<std::string> calls;  // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
+    // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
+    std::vector<std::string> calls;
     std::vector<ShortMessage> delivered;  // words that reached an open output
     std::vector<unsigned> opened;         // outputs opened, in order (kMapper for the mapper)
     bool open{false};
