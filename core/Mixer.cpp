@@ -53,7 +53,7 @@ void Mixer::MCClick() {
 void Mixer::CCClick() { CcP.SetText(Decimal(CC.Position())); }
 
 void Mixer::SB1Click() { MVol.SetPosition(Fader::kMin); }
-// Position 63 shows and sends the value 64.
+// value 64
 void Mixer::SB2Click() { MVol.SetPosition(63); }
 void Mixer::SB3Click() { MVol.SetPosition(Fader::kMax); }
 
