@@ -94,9 +94,10 @@ bool WriteRecords(const Recorder& recorder, const char* path) {
     if (out == nullptr)
         return false;
     const std::size_t count = recorder.count.load(std::memory_order_acquire);
-    std::vector<CycleSeen> cycles(recorder.cycles.begin(),
-                                  recorder.cycles.begin() + static_cast<std::ptrdiff_t>(
-                                      recorder.cycleCount.load(std::memory_order_acquire)));
+    std::vector<CycleSeen> cycles(
+        recorder.cycles.begin(),
+        recorder.cycles.begin() +
+            static_cast<std::ptrdiff_t>(recorder.cycleCount.load(std::memory_order_acquire)));
     const std::vector<double> due = faderwell::bench::DueTimes(cycles, recorder.rate);
     for (std::size_t i = 0; i < count; ++i) {
         const Record& record = recorder.records[i];

@@ -25,8 +25,7 @@ std::vector<double> DueTimes(const std::vector<CycleSeen>& cycles, std::uint32_t
     std::deque<std::size_t> rising;
     std::size_t end = count;  // one past the window's last cycle
     for (std::size_t i = count; i-- > 0;) {
-        while (!rising.empty() && lead[rising.back()] >= lead[i])
-            rising.pop_back();
+        while (!rising.empty() && lead[rising.back()] >= lead[i]) rising.pop_back();
         rising.push_back(i);
         while (end > i + 1 && frameMicroseconds[end - 1] - frameMicroseconds[i] > window) {
             --end;

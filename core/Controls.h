@@ -23,7 +23,8 @@ public:
 
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled) {
-        if (enabled_ == enabled) return;
+        if (enabled_ == enabled)
+            return;
         enabled_ = enabled;
         Notify();
     }
@@ -47,7 +48,8 @@ public:
 
 protected:
     void RunHandler() const {
-        if (handler_) handler_();
+        if (handler_)
+            handler_();
     }
     /// A real change: the view first, then the handler, before the setter returns.
     void Changed() const {
@@ -89,7 +91,8 @@ public:
     /// store, update the view and run the change handler before returning.
     void SetPosition(int requested) {
         const int clamped = requested < kMin ? kMin : (requested > kMax ? kMax : requested);
-        if (clamped == position_) return;
+        if (clamped == position_)
+            return;
         position_ = clamped;
         Changed();
     }
@@ -97,7 +100,8 @@ public:
     /// A gesture of the user; `thumb` is the tracked thumb position for the
     /// thumb gestures. A disabled fader does not react.
     void Scroll(ScrollGesture gesture, int thumb = 0) {
-        if (!Enabled()) return;
+        if (!Enabled())
+            return;
         SetPosition(Requested(gesture, thumb));
     }
 
@@ -105,14 +109,20 @@ private:
     int Requested(ScrollGesture gesture, int thumb) const {
         switch (gesture) {
             case ScrollGesture::LineUp:
-            case ScrollGesture::PageUp: return position_ - 1;
+            case ScrollGesture::PageUp:
+                return position_ - 1;
             case ScrollGesture::LineDown:
-            case ScrollGesture::PageDown: return position_ + 1;
-            case ScrollGesture::ToTop: return kMin;
-            case ScrollGesture::ToBottom: return kMax;
+            case ScrollGesture::PageDown:
+                return position_ + 1;
+            case ScrollGesture::ToTop:
+                return kMin;
+            case ScrollGesture::ToBottom:
+                return kMax;
             case ScrollGesture::ThumbTrack:
-            case ScrollGesture::ThumbPosition: return thumb;
-            case ScrollGesture::EndScroll: break;
+            case ScrollGesture::ThumbPosition:
+                return thumb;
+            case ScrollGesture::EndScroll:
+                break;
         }
         return position_;
     }
@@ -128,13 +138,15 @@ public:
 
     bool Ticked() const { return ticked_; }
     void SetTicked(bool ticked) {
-        if (ticked_ == ticked) return;
+        if (ticked_ == ticked)
+            return;
         ticked_ = ticked;
         Changed();
     }
     /// A click of the user. A disabled box does not react.
     void Toggle() {
-        if (Enabled()) SetTicked(!ticked_);
+        if (Enabled())
+            SetTicked(!ticked_);
     }
 
 private:
@@ -145,7 +157,8 @@ private:
 class Button : public HandledControl {
 public:
     void Click() const {
-        if (Enabled()) RunHandler();
+        if (Enabled())
+            RunHandler();
     }
 };
 
@@ -163,7 +176,8 @@ public:
 private:
     void Step(int delta) {
         const int next = position_ + delta;
-        if (!Enabled() || next < kMin || next > kMax) return;
+        if (!Enabled() || next < kMin || next > kMax)
+            return;
         position_ = next;
         Changed();
     }
@@ -178,7 +192,8 @@ public:
 
     const std::string& Text() const { return text_; }
     void SetText(std::string text) {
-        if (text_ == text) return;
+        if (text_ == text)
+            return;
         text_ = std::move(text);
         Notify();
     }

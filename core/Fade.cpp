@@ -6,8 +6,12 @@
 
 namespace faderwell {
 
-void Mixer::StartMChange() { StartP.SetText(std::to_string(StartM.Value())); }
-void Mixer::StopMChange() { StopP.SetText(std::to_string(StopM.Value())); }
+void Mixer::StartMChange() {
+    StartP.SetText(std::to_string(StartM.Value()));
+}
+void Mixer::StopMChange() {
+    StopP.SetText(std::to_string(StopM.Value()));
+}
 
 void Mixer::SetLocked(bool locked) {
     // MC comes last on unlocking: link boxes copy its flag at the next master change.
@@ -35,7 +39,8 @@ void Mixer::StartBClick() {
 }
 
 void Mixer::Timer1Timer() {
-    if (DrumSw.Ticked()) sink_.SendShortMessage(HiHatTick());
+    if (DrumSw.Ticked())
+        sink_.SendShortMessage(HiHatTick());
 
     if (FadeLevel > StopM.Position()) {
         --FadeLevel;
@@ -57,7 +62,9 @@ void Mixer::StopBClick() {
     for (auto& link : links_) link.SetEnabled(MC.Enabled());
 }
 
-void Mixer::DrumSwClick() { SendDrumKitSelect(); }
+void Mixer::DrumSwClick() {
+    SendDrumKitSelect();
+}
 
 void Mixer::SendDrumKitSelect() {
     for (const ShortMessage word : DrumKitSelect(values_.Vendor)) sink_.SendShortMessage(word);

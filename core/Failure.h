@@ -20,7 +20,8 @@ namespace faderwell {
 /// its last character sorts after "." by byte value (every multi-byte
 /// character does, so Japanese messages end in ".").
 inline std::string FailureReportText(std::string message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message += '.';
     return message;
 }
 

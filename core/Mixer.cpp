@@ -5,7 +5,9 @@
 namespace faderwell {
 
 namespace {
-std::string Decimal(int value) { return std::to_string(value); }
+std::string Decimal(int value) {
+    return std::to_string(value);
+}
 }  // namespace
 
 Mixer::Mixer(MidiSink& sink, PeriodicTimer& timer, ProcessValues& values)
@@ -38,7 +40,8 @@ void Mixer::MVolChange() {
     // The master drives every linked channel in ascending order; each channel
     // that really moves sends before the next one is looked at.
     for (int channel = 1; channel <= kChannels; ++channel) {
-        if (C(channel).Ticked()) Vol(channel).SetPosition(MVol.Position());
+        if (C(channel).Ticked())
+            Vol(channel).SetPosition(MVol.Position());
     }
     // The link boxes follow MC's lock at every master change, so a fade locks
     // them with its first move and unlocks them with its last.
@@ -50,11 +53,19 @@ void Mixer::MCClick() {
     for (auto& link : links_) link.SetTicked(MC.Ticked());
 }
 
-void Mixer::CCClick() { CcP.SetText(Decimal(CC.Position())); }
+void Mixer::CCClick() {
+    CcP.SetText(Decimal(CC.Position()));
+}
 
-void Mixer::SB1Click() { MVol.SetPosition(Fader::kMin); }
+void Mixer::SB1Click() {
+    MVol.SetPosition(Fader::kMin);
+}
 // value 64
-void Mixer::SB2Click() { MVol.SetPosition(63); }
-void Mixer::SB3Click() { MVol.SetPosition(Fader::kMax); }
+void Mixer::SB2Click() {
+    MVol.SetPosition(63);
+}
+void Mixer::SB3Click() {
+    MVol.SetPosition(Fader::kMax);
+}
 
 }  // namespace faderwell

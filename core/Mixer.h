@@ -46,7 +46,7 @@ public:
     CheckBox MC{true};           // all links; gates StartB
     UpDown CC;                   // controller number for every channel
     Label CcP{"0"};
-    Label LValue{"64"};  // deliberately not "63": the first fader change replaces it
+    Label LValue{"64"};    // deliberately not "63": the first fader change replaces it
     Button SB1, SB2, SB3;  // master presets "127", "64", "0"
 
     // Fade controls.

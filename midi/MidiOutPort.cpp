@@ -11,7 +11,8 @@ constexpr std::uint8_t kFailure = 1;
 constexpr unsigned kCountModulus = 256;
 
 std::uint8_t ResultByte(unsigned code) {
-    if (code == 0) return kSuccess;
+    if (code == 0)
+        return kSuccess;
     // A code whose low byte is zero must still read as a failure.
     const auto low = static_cast<std::uint8_t>(code & 0xFFu);
     return low != 0 ? low : kFailure;
@@ -51,7 +52,9 @@ std::uint8_t MidiOutPort::Pick(int index) {
     return OpenMidiPort();
 }
 
-void MidiOutPort::SendShortMessage(ShortMessage word) { service_.Send(word); }
+void MidiOutPort::SendShortMessage(ShortMessage word) {
+    service_.Send(word);
+}
 
 void MidiOutPort::ResetAndClose() {
     service_.Reset();
@@ -63,7 +66,8 @@ std::string MidiOutPort::Caption() const {
     const bool listed = index >= 0 && static_cast<std::size_t>(index) < entries_.size();
     std::string caption(kApplicationTitle);
     caption += " [";
-    if (listed) caption += entries_[static_cast<std::size_t>(index)];
+    if (listed)
+        caption += entries_[static_cast<std::size_t>(index)];
     caption += "]";
     return caption;
 }

@@ -57,7 +57,8 @@ void SettingsStore::AccessSettings(std::uint8_t direction) {
 void SettingsStore::Load(RegistryKey* key) {
     for (const Setting& setting : kSettings) {
         const std::optional<ValueInfo> info = key ? key->Query(setting.name) : std::nullopt;
-        if (!info) continue;  // missing: the default stays
+        if (!info)
+            continue;  // missing: the default stays
         if (!Accepted(*info))
             Raise(kSettingTypeError, setting.name);
         std::uint8_t byte = 0;
@@ -65,8 +66,8 @@ void SettingsStore::Load(RegistryKey* key) {
             Raise(kSettingReadError, setting.name);
         if (info->size == 1) {
             std::int32_t& variable = values_.*setting.variable;
-            variable = static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) |
-                                                 byte);
+            variable =
+                static_cast<std::int32_t>((static_cast<std::uint32_t>(variable) & ~0xFFu) | byte);
         }
     }
 }

@@ -203,7 +203,9 @@ RtMidiOutService::RtMidiOutService() : state_(std::make_unique<State>()) {
     jack_set_info_function(&SilentJackMessage);
 }
 
-RtMidiOutService::~RtMidiOutService() { Close(); }
+RtMidiOutService::~RtMidiOutService() {
+    Close();
+}
 
 unsigned RtMidiOutService::DeviceCount() {
     state_->devices.clear();

@@ -75,8 +75,9 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
     if (!WaitFor([&] { return jack_port_connected_to(port_, destination.c_str()) != 0; }, deadline))
         return false;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-    return WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
-                   deadline);
+    return WaitFor(
+        [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+        deadline);
 }
 
 void JackMidiOutput::Disconnect() {
@@ -148,7 +149,9 @@ bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
     return met && !ServerGone();
 }
 
-std::string JackMidiOutput::PortName() const { return jack_port_name(port_); }
+std::string JackMidiOutput::PortName() const {
+    return jack_port_name(port_);
+}
 
 void JackMidiOutput::Wake() {
     if (waiting_.load(std::memory_order_acquire))

@@ -41,7 +41,9 @@ public:
         return &slots_[head % kCapacity];
     }
     /// Reader: lets go of the oldest word.
-    void Pop() { head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
+    void Pop() {
+        head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    }
     /// Either side: whether every word pushed has been popped.
     bool Empty() const {
         return head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_acquire);

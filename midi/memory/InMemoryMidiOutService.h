@@ -12,11 +12,11 @@ namespace faderwell {
 /// reaches an open output. Tests set up the devices and which opens fail.
 class InMemoryMidiOutService final : public MidiOutService {
 public:
-    static constexpr unsigned kMapper = ~0u;  // the mapper's device number in the records
+    static constexpr unsigned kMapper = ~0u;   // the mapper's device number in the records
     static constexpr unsigned kOpenError = 2;  // "bad device id"
 
-    std::vector<std::string> devices;  // names, in device order
-    std::set<unsigned> failingOpens;   // device numbers (or kMapper) whose open fails
+    std::vector<std::string> devices;    // names, in device order
+    std::set<unsigned> failingOpens;     // device numbers (or kMapper) whose open fails
     unsigned openErrorCode{kOpenError};  // what a failing open returns
 
     // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
@@ -39,12 +39,14 @@ public:
     }
     unsigned OpenDevice(unsigned device) override {
         calls.push_back("open " + std::to_string(device));
-        if (device >= devices.size()) return openErrorCode;
+        if (device >= devices.size())
+            return openErrorCode;
         return Open(device);
     }
     void Send(ShortMessage word) override {
         calls.emplace_back("send");
-        if (open) delivered.push_back(word);
+        if (open)
+            delivered.push_back(word);
     }
     void Reset() override { calls.emplace_back("reset"); }
     void Close() override {
@@ -54,7 +56,8 @@ public:
 
 private:
     unsigned Open(unsigned device) {
-        if (failingOpens.count(device) != 0) return openErrorCode;
+        if (failingOpens.count(device) != 0)
+            return openErrorCode;
         opened.push_back(device);
         open = true;
         return 0;

@@ -27,7 +27,8 @@ public:
     int opens{0};
 
     std::unique_ptr<RegistryKey> OpenOrCreateKey() override {
-        if (failOpen) return nullptr;
+        if (failOpen)
+            return nullptr;
         keyExists = true;
         ++opens;
         return std::make_unique<Key>(*this);
@@ -52,11 +53,13 @@ private:
                 found->second.bytes.size() != size) {
                 return false;
             }
-            if (size != 0) std::memcpy(buffer, found->second.bytes.data(), size);
+            if (size != 0)
+                std::memcpy(buffer, found->second.bytes.data(), size);
             return true;
         }
         bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
-            if (registry_.failWrite.count(name) != 0) return false;
+            if (registry_.failWrite.count(name) != 0)
+                return false;
             registry_.values[std::string(name)] = Value{regtype::kBinary, {byte}};
             return true;
         }

@@ -6,7 +6,7 @@ namespace faderwell::bench {
 namespace {
 
 constexpr std::uint32_t kRate = 48000;
-constexpr std::uint32_t kPeriod = 256;                     // frames
+constexpr std::uint32_t kPeriod = 256;                         // frames
 constexpr double kPeriodMicroseconds = kPeriod * 1e6 / kRate;  // 5333.3 µs
 
 /// Cycles on a schedule that starts at `start` µs and at frame `firstFrame`,

@@ -28,9 +28,9 @@ struct GestureCase {
 
 TEST_F(MixerTest, GesturesRequestPositionsThroughTheContract) {
     const GestureCase cases[] = {
-        {ScrollGesture::LineDown, 0, 65}, {ScrollGesture::PageUp, 0, 64},
-        {ScrollGesture::PageDown, 0, 65}, {ScrollGesture::ToTop, 0, 0},
-        {ScrollGesture::LineUp, 0, 0},    {ScrollGesture::ToBottom, 0, 127},
+        {ScrollGesture::LineDown, 0, 65},    {ScrollGesture::PageUp, 0, 64},
+        {ScrollGesture::PageDown, 0, 65},    {ScrollGesture::ToTop, 0, 0},
+        {ScrollGesture::LineUp, 0, 0},       {ScrollGesture::ToBottom, 0, 127},
         {ScrollGesture::ThumbTrack, 90, 90}, {ScrollGesture::ThumbPosition, 91, 91},
         {ScrollGesture::EndScroll, 0, 91},
     };
@@ -72,9 +72,8 @@ struct PresetCase {
 };
 
 TEST_F(MixerTest, PresetsMoveEveryLinkedChannelInAscendingOrderOnce) {
-    const PresetCase cases[] = {{&Mixer::SB3Click, 127, "0"},
-                                {&Mixer::SB1Click, 0, "127"},
-                                {&Mixer::SB2Click, 63, "64"}};
+    const PresetCase cases[] = {
+        {&Mixer::SB3Click, 127, "0"}, {&Mixer::SB1Click, 0, "127"}, {&Mixer::SB2Click, 63, "64"}};
     for (const auto& c : cases) {
         (mixer.*c.click)();
         EXPECT_EQ(sink.Take(), Volumes(1, 16, c.position)) << c.label;

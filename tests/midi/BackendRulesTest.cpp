@@ -151,18 +151,17 @@ TEST_P(JackFrameOffset, LeavesOnePeriodAfterItWasSentInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stamps, JackFrameOffset,
-    testing::Values(
-        OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
-        OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
-        OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
-        OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
-        OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
-        OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
-        OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
-        OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
-        OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
-        OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
-                   std::nullopt}),
+    testing::Values(OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
+                    OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
+                    OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
+                    OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
+                    OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
+                    OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
+                    OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
+                    OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
+                    OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
+                    OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
+                               std::nullopt}),
     [](const testing::TestParamInfo<OffsetCase>& test) { return std::string(test.param.name); });
 
 TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
@@ -204,7 +203,8 @@ TEST(CycleClockTest, NamesTheFrameDueNowAndFollowsANewSchedule) {
         clock.Cycle(static_cast<std::uint64_t>(due(cycle) + late), cycleFrame, kPeriod, kRate);
         if (cycle >= 100 && cycle < 100 + static_cast<int>(CycleClock::kWindow))
             continue;  // the window still remembers the old schedule
-        const double asked = due(cycle) + 0.75 * kPeriodMicroseconds + 3500;  // a late cycle's start
+        const double asked =
+            due(cycle) + 0.75 * kPeriodMicroseconds + 3500;  // a late cycle's start
         ASSERT_TRUE(clock.FrameAt(static_cast<std::uint64_t>(asked), frame));
         const auto expected = cycleFrame + static_cast<std::uint32_t>(192 + 3500 * kRate / 1e6);
         EXPECT_NEAR(static_cast<std::int32_t>(frame - expected), 0, 4) << "cycle " << cycle;

@@ -313,8 +313,10 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<std::string> SilencingWordsHeard() {
     std::vector<std::string> lines;
     for (int channel = 1; channel <= midi::kChannelCount; ++channel) {
-        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 64, 0)));
-        lines.push_back(WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 123, 0)));
+        lines.push_back(
+            WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 64, 0)));
+        lines.push_back(
+            WireLine(PackShortMessage(ChannelStatus(midi::kControlChange, channel), 123, 0)));
     }
     return lines;
 }
