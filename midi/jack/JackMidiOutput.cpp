@@ -149,10 +149,6 @@ bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
     return met && !ServerGone();
 }
 
-std::string JackMidiOutput::PortName() const {
-    return jack_port_name(port_);
-}
-
 void JackMidiOutput::Wake() {
     if (waiting_.load(std::memory_order_acquire))
         wake_.release();

@@ -66,8 +66,6 @@ public:
     bool ServerGone() const { return gone_.load(std::memory_order_acquire); }
     /// Words dropped because the ring was full.
     std::uint64_t Dropped() const { return dropped_; }
-    /// The full name of the output port ("client:port").
-    std::string PortName() const;
 
 private:
     JackMidiOutput() = default;
