@@ -13,6 +13,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/regfile/RegFileRegistry.h"
+#include "tests/settings/LoadCases.h"
 
 namespace faderwell::test {
 
@@ -86,12 +87,7 @@ int TemporaryFiles(const fs::path& settingsFile) {
 std::optional<std::string> Access(const fs::path& file, ProcessValues& values,
                                   std::uint8_t direction) {
     RegFileRegistry registry(file);
-    try {
-        SettingsStore(registry, values).AccessSettings(direction);
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    return std::nullopt;
+    return faderwell::Access(registry, values, direction);
 }
 
 std::string Describe(const std::optional<std::string>& error, const ProcessValues& values) {

@@ -18,17 +18,6 @@ Value Binary(std::vector<std::uint8_t> bytes) {
     return {regtype::kBinary, std::move(bytes)};
 }
 
-/// Runs one call, returning the failure's message if one is raised.
-std::optional<std::string> Access(InMemoryRegistry& registry, ProcessValues& values,
-                                  std::uint8_t direction) {
-    try {
-        SettingsStore(registry, values).AccessSettings(direction);
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    return std::nullopt;
-}
-
 class Load : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(Load, AppliesWhatIsAcceptedAndStopsAtTheFirstError) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Failure.h"
 #include "core/ProcessValues.h"
+#include "settings/AccessSettings.h"
 #include "settings/memory/InMemoryRegistry.h"
 
 namespace faderwell {
@@ -21,6 +23,18 @@ inline bool operator==(const ProcessValues& a, const ProcessValues& b) {
 
 inline void PrintTo(const ProcessValues& v, std::ostream* os) {
     *os << "{" << v.MidiOutIndex << ", " << v.SpeedStep << ", " << v.Vendor << "}";
+}
+
+/// One settings call through `registry`, as each run of the program makes:
+/// the failure's message if one is raised.
+inline std::optional<std::string> Access(Registry& registry, ProcessValues& values,
+                                         std::uint8_t direction) {
+    try {
+        SettingsStore(registry, values).AccessSettings(direction);
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    return std::nullopt;
 }
 
 using StoredValues = std::map<std::string, InMemoryRegistry::Value, std::less<>>;

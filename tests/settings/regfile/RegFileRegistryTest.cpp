@@ -12,6 +12,7 @@
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
 #include "settings/regfile/RegFileRegistry.h"
+#include "tests/settings/LoadCases.h"
 
 namespace faderwell {
 namespace {
@@ -52,12 +53,7 @@ protected:
     /// One call through a fresh registry, as each run of the program makes.
     std::optional<std::string> Access(ProcessValues& values, std::uint8_t direction) {
         RegFileRegistry registry(path_);
-        try {
-            SettingsStore(registry, values).AccessSettings(direction);
-        } catch (const Failure& failure) {
-            return failure.what();
-        }
-        return std::nullopt;
+        return faderwell::Access(registry, values, direction);
     }
 
     /// Everything under the test's directory: each path with its contents,

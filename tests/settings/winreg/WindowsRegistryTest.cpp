@@ -87,12 +87,7 @@ protected:
     std::optional<std::string> Access(ProcessValues& values, std::uint8_t direction,
                                       const std::string& keyPath) {
         WindowsRegistry registry(keyPath);
-        try {
-            SettingsStore(registry, values).AccessSettings(direction);
-        } catch (const Failure& failure) {
-            return failure.what();
-        }
-        return std::nullopt;
+        return faderwell::Access(registry, values, direction);
     }
     std::optional<std::string> Access(ProcessValues& values, std::uint8_t direction) {
         return Access(values, direction, keyPath_);
