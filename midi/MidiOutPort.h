@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,10 @@ public:
 
     /// One service call per word, at once: no buffering, no retry, no report.
     void SendShortMessage(ShortMessage word) override;
+    /// The words sent from here on fell due at `due` (none: when sent).
+    void SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) {
+        service_.SetDueMoment(due);
+    }
     /// The exit command's reset and close.
     void ResetAndClose();
 
@@ -45,6 +51,21 @@ private:
     ProcessValues& values_;
     std::vector<std::string> entries_;
     unsigned deviceCount_{0};
+};
+
+/// Marks every word sent during its life as due at one moment: the fade
+/// tick's that sends them.
+class WordsDueAt {
+public:
+    WordsDueAt(MidiOutPort& port, std::chrono::steady_clock::time_point due) : port_(port) {
+        port_.SetDueMoment(due);
+    }
+    ~WordsDueAt() { port_.SetDueMoment(std::nullopt); }
+    WordsDueAt(const WordsDueAt&) = delete;
+    WordsDueAt& operator=(const WordsDueAt&) = delete;
+
+private:
+    MidiOutPort& port_;
 };
 
 }  // namespace faderwell

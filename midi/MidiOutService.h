@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "core/Messages.h"
@@ -25,6 +27,14 @@ public:
     virtual unsigned OpenDevice(unsigned device) = 0;
     /// Sends one word at once. Without an open output it goes nowhere.
     virtual void Send(ShortMessage word) = 0;
+    /// The words sent from here on fell due at `due`, the moment of the
+    /// fade tick that sends them, however late the thread came to send
+    /// them; none: they are due when sent. A service that schedules its
+    /// words on a clock of its own plays a fade's ticks with the spacing
+    /// they fell due at; one that sends at once has nothing to do.
+    virtual void SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) {
+        static_cast<void>(due);
+    }
     /// Silences what is sounding on the open output, if any.
     virtual void Reset() = 0;
     /// Closes the open output, if any.

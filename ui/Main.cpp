@@ -128,7 +128,13 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
     // The window is as large as its menu bar and client area, and no larger or smaller.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Timer1.SetTickHandler([this] { Handle([this] { mixer_.Timer1Timer(); }); });
+    // A tick's words fall due with the tick, however late the thread came to it.
+    Timer1.SetTickHandler([this](QtPeriodicTimer::Moment due) {
+        Handle([this, due] {
+            const WordsDueAt tick(port_, due);
+            mixer_.Timer1Timer();
+        });
+    });
 }
 
 TForm1::~TForm1() = default;

@@ -15,10 +15,12 @@ namespace faderwell {
 
 #ifdef __linux__
 
-/// A timerfd on CLOCK_MONOTONIC, watched by the event loop.
+/// A timerfd on CLOCK_MONOTONIC (the steady clock's), watched by the event
+/// loop and armed on an absolute schedule, so that every tick's due moment
+/// is known.
 class QtPeriodicTimer::Source {
 public:
-    explicit Source(std::function<void()> tick)
+    explicit Source(std::function<void(Moment)> tick)
         : fd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)), tick_(std::move(tick)) {
         if (fd_ < 0)
             return;
@@ -40,12 +42,13 @@ public:
         if (fd_ < 0)
             return false;
         // A zero period would disarm the timer; the shortest one is 1 ms.
-        milliseconds = std::max(milliseconds, 1);
-        itimerspec period{};
-        period.it_interval.tv_sec = milliseconds / 1000;
-        period.it_interval.tv_nsec = static_cast<long>(milliseconds % 1000) * 1'000'000L;
-        period.it_value = period.it_interval;
-        if (timerfd_settime(fd_, 0, &period, nullptr) != 0)
+        period_ = std::chrono::milliseconds(std::max(milliseconds, 1));
+        first_ = std::chrono::steady_clock::now() + period_;
+        expiries_ = 0;
+        itimerspec schedule{};
+        schedule.it_interval = ToTimespec(period_);
+        schedule.it_value = ToTimespec(first_.time_since_epoch());
+        if (timerfd_settime(fd_, TFD_TIMER_ABSTIME, &schedule, nullptr) != 0)
             return false;
         notifier_->setEnabled(true);
         return true;
@@ -61,26 +64,38 @@ public:
     }
 
 private:
+    static timespec ToTimespec(std::chrono::nanoseconds span) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+        return {static_cast<time_t>(seconds.count()), static_cast<long>((span - seconds).count())};
+    }
+
     void Expired() {
         std::uint64_t expiries = 0;
         // Nothing to read when a stop came between the wake-up and this call.
         if (read(fd_, &expiries, sizeof expiries) != static_cast<ssize_t>(sizeof expiries))
             return;
-        tick_();
+        // Ticks that fell due together come as one, at the latest one's moment.
+        expiries_ += expiries;
+        tick_(first_ + period_ * static_cast<std::int64_t>(expiries_ - 1));
     }
 
     int fd_{-1};
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::function<void()> tick_;
+    std::function<void(Moment)> tick_;
+    std::chrono::nanoseconds period_{};
+    Moment first_{};
+    std::uint64_t expiries_{0};
 };
 
 #else
 
 class QtPeriodicTimer::Source {
 public:
-    explicit Source(std::function<void()> tick) {
+    explicit Source(std::function<void(Moment)> tick) {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+        // A QTimer tells nothing of its schedule: a tick is due when it comes.
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [tick = std::move(tick)] { tick(std::chrono::steady_clock::now()); });
     }
     bool Start(int milliseconds) {
         timer_.start(milliseconds);
@@ -95,13 +110,14 @@ private:
 #endif
 
 QtPeriodicTimer::QtPeriodicTimer(int intervalMilliseconds)
-    : source_(std::make_unique<Source>([this] { Tick(); })), interval_(intervalMilliseconds) {}
+    : source_(std::make_unique<Source>([this](Moment due) { Tick(due); })),
+      interval_(intervalMilliseconds) {}
 
 QtPeriodicTimer::~QtPeriodicTimer() = default;
 
-void QtPeriodicTimer::Tick() const {
+void QtPeriodicTimer::Tick(Moment due) const {
     if (enabled_ && tick_)
-        tick_();
+        tick_(due);
 }
 
 bool QtPeriodicTimer::SetEnabled(bool enabled) {

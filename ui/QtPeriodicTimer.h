@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -16,7 +17,10 @@ namespace faderwell {
 /// as an uneven 50 ms fade. Elsewhere they come from a precise QTimer.
 class QtPeriodicTimer final : public PeriodicTimer {
 public:
-    using TickHandler = std::function<void()>;
+    using Moment = std::chrono::steady_clock::time_point;
+    /// Receives the moment the tick fell due on the schedule, which the
+    /// thread may have come to late.
+    using TickHandler = std::function<void(Moment due)>;
 
     explicit QtPeriodicTimer(int intervalMilliseconds);
     ~QtPeriodicTimer() override;
@@ -34,7 +38,7 @@ public:
     class Source;  // the platform's periodic wake-up
 
 private:
-    void Tick() const;
+    void Tick(Moment due) const;
 
     std::unique_ptr<Source> source_;
     TickHandler tick_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,7 +24,10 @@ public:
     // "count", "name 0", "open mapper", "open 1", "send", "reset", "close"
     std::vector<std::string> calls;
     std::vector<ShortMessage> delivered;  // words that reached an open output
-    std::vector<unsigned> opened;         // outputs opened, in order (kMapper for the mapper)
+    /// The due moment each delivered word was sent with (none: due when sent).
+    std::vector<std::optional<std::chrono::steady_clock::time_point>> deliveredDue;
+    std::optional<std::chrono::steady_clock::time_point> due;
+    std::vector<unsigned> opened;  // outputs opened, in order (kMapper for the mapper)
     bool open{false};
 
     unsigned DeviceCount() override {
@@ -45,8 +50,13 @@ public:
     }
     void Send(ShortMessage word) override {
         calls.emplace_back("send");
-        if (open)
+        if (open) {
             delivered.push_back(word);
+            deliveredDue.push_back(due);
+        }
+    }
+    void SetDueMoment(std::optional<std::chrono::steady_clock::time_point> moment) override {
+        due = moment;
     }
     void Reset() override { calls.emplace_back("reset"); }
     void Close() override {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <chrono>
 #include <functional>
 
 #include "MainWindowFixture.h"
@@ -176,6 +177,9 @@ LockView Locks(const TForm1& form) {
             links};
 }
 
+/// A tick: the hi-hat and sixteen channels' Control Changes.
+constexpr std::size_t kWordsPerTick = 17;
+
 constexpr LockView kUnlocked{true, false, true, true, true, true, true, true, true};
 constexpr LockView kFading{false, true, false, false, false, false, false, false, false};
 
@@ -218,6 +222,8 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
         Click(form.StopM, PartCentre(form.StopM, QStyle::SC_ScrollBarAddLine));
     EXPECT_EQ(form.StopP->text(), QStringLiteral("124"));
     Click(form.DrumSw);
+    // Words sent by the user's own moves are due when sent.
+    EXPECT_EQ(midi.deliveredDue, decltype(midi.deliveredDue)(midi.delivered.size()));
     Take();
 
     // The focus goes with the fade from one button to the other and back.
@@ -227,6 +233,16 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
     EXPECT_EQ(QApplication::focusWidget(), form.StopB);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer1.Enabled(); }, 2000));
     EXPECT_EQ(QApplication::focusWidget(), form.StartB);
+    // Every word of a tick carries the tick's due moment, one interval after
+    // the tick before, whenever the thread came to it; nothing after them.
+    const auto dues = midi.deliveredDue;
+    ASSERT_EQ(dues.size(), 3u * kWordsPerTick);
+    for (std::size_t word = 0; word < dues.size(); ++word) {
+        ASSERT_TRUE(dues[word].has_value()) << word;
+        EXPECT_EQ(*dues[word] - *dues[0], word / kWordsPerTick * std::chrono::milliseconds(50))
+            << word;
+    }
+    EXPECT_FALSE(midi.due.has_value());
     EXPECT_EQ(Take(), FadeTicks(Steps(1, 3), true));
     EXPECT_EQ(Locks(form), kUnlocked);
 
@@ -235,13 +251,13 @@ TEST_F(MainWindowBehaviour, AShortFadeTicksTheHiHatAndStopsByTheStopButton) {
     QTest::keyClick(form.StartM, Qt::Key_End);  // start at value 0
     form.StartB->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return midi.delivered.size() >= 3 * 17; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return midi.delivered.size() >= 3 * kWordsPerTick; }, 2000));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(form.Timer1.Enabled());
     EXPECT_EQ(QApplication::focusWidget(), form.StartB);
     EXPECT_EQ(Locks(form), kUnlocked);
     const std::size_t sent = Take().size();
-    EXPECT_EQ(sent % 17, 0u) << "only whole ticks";
+    EXPECT_EQ(sent % kWordsPerTick, 0u) << "only whole ticks";
     EXPECT_EQ(form.MVol->value(), form.Model().FadeLevel);
     QTest::qWait(200);
     EXPECT_TRUE(Take().empty()) << sent;

@@ -43,6 +43,7 @@ protected:
     std::vector<ShortMessage> Take() {
         auto words = std::move(midi.delivered);
         midi.delivered.clear();
+        midi.deliveredDue.clear();
         return words;
     }
 

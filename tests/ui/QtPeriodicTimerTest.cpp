@@ -11,6 +11,7 @@
 namespace faderwell::test {
 namespace {
 
+using namespace std::chrono_literals;
 // How late the timer ticks is measured by ./benchmark. These tests check what
 // it does, with periods long enough that each wrong behaviour lands at least
 // this far from the right one: a tick a busy machine delivers late does not
@@ -19,15 +20,27 @@ constexpr qint64 kRoom = 100;
 // Waits for ticks that are due: only a hang runs past it.
 constexpr int kTickDeadline = 10000;
 
-// Records when each tick arrives, in milliseconds since the clock started.
+using std::chrono::milliseconds;
+
+// Records when each tick arrives, in milliseconds since the clock started,
+// and the moment it says it fell due.
 class TickLog {
 public:
     explicit TickLog(QtPeriodicTimer& timer) {
         clock_.start();
-        timer.SetTickHandler([this] { ticks.push_back(clock_.elapsed()); });
+        timer.SetTickHandler([this](QtPeriodicTimer::Moment due) { Record(due); });
     }
     qint64 Now() const { return clock_.elapsed(); }
+    void Record(QtPeriodicTimer::Moment due) {
+        ticks.push_back(clock_.elapsed());
+        dues.push_back(due);
+    }
+    /// How far after the first tick's due moment tick `tick` fell due.
+    milliseconds DueAfterFirst(std::size_t tick) const {
+        return std::chrono::duration_cast<milliseconds>(dues[tick] - dues[0]);
+    }
     std::vector<qint64> ticks;
+    std::vector<QtPeriodicTimer::Moment> dues;
 
 private:
     QElapsedTimer clock_;
@@ -76,15 +89,15 @@ TEST(QtPeriodicTimer, SettingWhatItHasChangesNothingWhileANewIntervalRestartsThe
 }
 
 // The thread held up as a slow handler or a busy machine would hold it.
-void Stall(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+void Stall(int span) {
+    std::this_thread::sleep_for(milliseconds(span));
 }
 
 TEST(QtPeriodicTimer, TicksKeepToTheClockHoweverLongEachTakes) {
     QtPeriodicTimer timer(100);
     TickLog log(timer);
-    timer.SetTickHandler([&] {
-        log.ticks.push_back(log.Now());
+    timer.SetTickHandler([&](QtPeriodicTimer::Moment due) {
+        log.Record(due);
         Stall(50);  // half of every period goes on handling the tick
     });
     const qint64 started = log.Now();
@@ -95,13 +108,17 @@ TEST(QtPeriodicTimer, TicksKeepToTheClockHoweverLongEachTakes) {
     // handlings (1200 ms).
     EXPECT_GE(log.ticks[7] - started, 795);
     EXPECT_LT(log.ticks[7] - started, 1200 - 2 * kRoom);
+    // Each tick tells the moment it fell due: exactly on the schedule,
+    // whenever the thread came to it.
+    for (std::size_t tick = 1; tick < 8; ++tick) EXPECT_EQ(log.DueAfterFirst(tick), tick * 100ms);
+    EXPECT_LE(log.dues[0], std::chrono::steady_clock::now());
 }
 
 TEST(QtPeriodicTimer, TicksMissedWhileTheThreadIsBusyComeAsOneAndTheScheduleHolds) {
     QtPeriodicTimer timer(400);
     TickLog log(timer);
-    timer.SetTickHandler([&] {
-        log.ticks.push_back(log.Now());
+    timer.SetTickHandler([&](QtPeriodicTimer::Moment due) {
+        log.Record(due);
         if (log.ticks.size() == 1)
             Stall(1400);  // the ticks due at 800, 1200 and 1600 ms fall due meanwhile
     });
@@ -115,13 +132,16 @@ TEST(QtPeriodicTimer, TicksMissedWhileTheThreadIsBusyComeAsOneAndTheScheduleHold
     EXPECT_LT(log.ticks[1] - started, 2000 - kRoom / 2);
     EXPECT_GE(log.ticks[2] - started, 1995);
     EXPECT_LT(log.ticks[2] - started, 2200 - kRoom);
+    // The ticks that came as one say the latest one's moment.
+    EXPECT_EQ(log.DueAfterFirst(1), 1600ms - 400ms);
+    EXPECT_EQ(log.DueAfterFirst(2), 2000ms - 400ms);
 }
 
 TEST(QtPeriodicTimer, NoTickFollowsADisableEvenWhenTicksFellDueBeforeIt) {
     QtPeriodicTimer timer(40);
     TickLog log(timer);
-    timer.SetTickHandler([&] {
-        log.ticks.push_back(log.Now());
+    timer.SetTickHandler([&](QtPeriodicTimer::Moment due) {
+        log.Record(due);
         Stall(100);  // two more ticks fall due before the handler stops the timer
         timer.SetEnabled(false);
     });
@@ -132,7 +152,7 @@ TEST(QtPeriodicTimer, NoTickFollowsADisableEvenWhenTicksFellDueBeforeIt) {
 
     // Enabled again, it starts a fresh period.
     const qint64 restarted = log.Now();
-    timer.SetTickHandler([&] { log.ticks.push_back(log.Now()); });
+    timer.SetTickHandler([&](QtPeriodicTimer::Moment due) { log.Record(due); });
     ASSERT_TRUE(timer.SetEnabled(true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.ticks.size() >= 2; }, kTickDeadline));
     timer.SetEnabled(false);
