@@ -95,9 +95,10 @@ struct Output {
             static_cast<Output*>(output)->failed = true;
     }
 
-    void Send(const WireBytes& wire) {
+    void Send(const WireBytes& wire,
+              const std::optional<std::chrono::steady_clock::time_point>& due) {
         if (jack)
-            jack->Send(wire.bytes.data(), wire.size);
+            jack->Send(wire.bytes.data(), wire.size, due);
         else
             alsa->sendMessage(wire.bytes.data(), wire.size);
     }
@@ -187,11 +188,12 @@ struct RtMidiOutService::State {
     /// output is open, and connected again at the next JACK open.
     std::unique_ptr<JackMidiOutput> idleJack;
     SoundingNotes notes;
+    std::optional<std::chrono::steady_clock::time_point> due;
 
     void SendNow(ShortMessage word) const {
         const WireBytes wire = ToWireBytes(word);
         if (wire.size != 0)
-            output->Send(wire);
+            output->Send(wire, due);
     }
 };
 
@@ -250,6 +252,10 @@ void RtMidiOutService::Send(ShortMessage word) {
         return;
     state_->SendNow(word);
     state_->notes.Track(word);
+}
+
+void RtMidiOutService::SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) {
+    state_->due = due;
 }
 
 void RtMidiOutService::Reset() {

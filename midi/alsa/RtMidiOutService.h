@@ -29,6 +29,9 @@ public:
     /// Finds the snapshot's device again by name; fails if it has gone.
     unsigned OpenDevice(unsigned device) override;
     void Send(ShortMessage word) override;
+    /// A JACK output plays words with their due moment's spacing; the ALSA
+    /// sequencer's go at once.
+    void SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) override;
     /// Note Off for the notes left sounding, then Sustain off and All Notes
     /// Off on every channel.
     void Reset() override;

@@ -10,8 +10,8 @@
 
 namespace faderwell {
 
-/// The server's frame clock as the process thread sees it, for stamping
-/// words with the frame at which they were handed over.
+/// The server's frame clock as the process thread sees it, for placing
+/// each word at the frame due at its moment.
 ///
 /// Each cycle's callback starts at the moment its first frame was due plus
 /// however late the scheduler let it run, and that lateness is never
@@ -20,7 +20,7 @@ namespace faderwell {
 /// (`jack_frame_time`) goes through a slow delay-locked loop; after its
 /// dummy driver stalls and starts a new schedule, that loop is off by the
 /// whole stall (tens of milliseconds) and takes seconds to settle, where
-/// this one follows within its window.
+/// this one follows within a few cycles.
 ///
 /// `Cycle` is called by the process thread only; `FrameAt` by any thread.
 class CycleClock {
@@ -29,6 +29,14 @@ public:
     /// about a tenth of a second at ordinary periods.
     static constexpr std::size_t kWindow = 32;
     static constexpr double kWindowMicroseconds = 100'000.0;
+    /// A schedule that has moved on: this many cycles in a row, each more
+    /// than kShiftMicroseconds behind the window's least lateness. A late
+    /// cycle or two is the scheduler's doing; a run of them is a driver
+    /// that stalled and started a new schedule (jackd's dummy driver does
+    /// whenever a cycle runs a period late), and the window then starts
+    /// afresh from that run.
+    static constexpr std::size_t kShiftCycles = 3;
+    static constexpr double kShiftMicroseconds = 250.0;
 
     /// The process thread, at the start of every cycle: the callback's
     /// start (µs, the server's clock), the cycle's first frame, its length
@@ -46,9 +54,14 @@ public:
             1, kWindow);
         leads_[count_ % kWindow] = static_cast<double>(microseconds) - framesTime;
         ++count_;
-        double least = std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < std::min(window, count_); ++i)
-            least = std::min(least, leads_[(count_ - 1 - i) % kWindow]);
+        double least = Least(std::min(window, count_ - since_));
+        if (count_ - since_ > kShiftCycles) {
+            const double recent = Least(kShiftCycles);
+            if (recent - least > kShiftMicroseconds) {
+                since_ = count_ - kShiftCycles;
+                least = recent;
+            }
+        }
         const auto due = static_cast<std::uint64_t>(std::llround(least + framesTime));
         rate_.store(rate, std::memory_order_relaxed);
         // Frame and due moment in one word, so a reader never sees half of
@@ -75,9 +88,18 @@ public:
 private:
     static constexpr std::uint64_t kNoOrigin = std::numeric_limits<std::uint64_t>::max();
 
+    /// The least lead among the newest `cycles` cycles.
+    double Least(std::size_t cycles) const {
+        double least = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < cycles; ++i)
+            least = std::min(least, leads_[(count_ - 1 - i) % kWindow]);
+        return least;
+    }
+
     // The process thread's own.
     std::array<double, kWindow> leads_{};  // callback start less the frames' own time
     std::size_t count_{0};
+    std::size_t since_{0};    // the first cycle of the current schedule
     std::int64_t frames_{0};  // frames since the first cycle, past the 2^32 wrap
     std::uint32_t lastFrame_{0};
     // Shared.

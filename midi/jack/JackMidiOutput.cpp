@@ -56,6 +56,8 @@ bool JackMidiOutput::Start(const std::string& client, const std::string& port) {
     jack_on_info_shutdown(client_, &Callbacks::Shutdown, this);
     jack_set_port_connect_callback(client_, &Callbacks::Connect, this);
     rate_ = jack_get_sample_rate(client_);
+    headroom_ =
+        static_cast<std::uint32_t>(std::uint64_t{rate_} * kHeadroomMicroseconds / 1'000'000);
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     active_ = port_ != nullptr && jack_activate(client_) == 0;
     return active_;
@@ -102,14 +104,23 @@ JackMidiOutput::~JackMidiOutput() {
     jack_client_close(client_);
 }
 
-void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size) {
+void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
+                          std::optional<Clock::time_point> due) {
     if (ServerGone() || size == 0 || size > 3)
         return;
     StampedWord word;
-    // Our own frame clock where it has seen a cycle: jackd's drifts for
-    // seconds after its server stalls.
-    if (!clock_.FrameAt(jack_get_time(), word.stamp))
-        word.stamp = jack_frame_time(client_);
+    // The server's clock and the steady clock run at the same rate; only the
+    // distance back to the due moment is carried over. The moment stays a
+    // moment until the process thread places it: a frame reckoned now would
+    // go stale if the server started a new schedule meanwhile.
+    jack_time_t moment = jack_get_time() + static_cast<jack_time_t>(kHeadroomMicroseconds);
+    if (due) {
+        const auto late =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *due);
+        moment -= static_cast<jack_time_t>(
+            std::clamp<std::int64_t>(late.count(), 0, static_cast<std::int64_t>(moment)));
+    }
+    word.moment = static_cast<std::uint32_t>(moment);
     word.size = static_cast<std::uint8_t>(size);
     std::copy_n(bytes, size, word.bytes.begin());
     sent_ = true;
@@ -158,12 +169,25 @@ void JackMidiOutput::Process(std::uint32_t frames) {
     const jack_time_t callbackStart = jack_get_time();
     const std::uint32_t cycleStart = jack_last_frame_time(client_);
     clock_.Cycle(callbackStart, cycleStart, frames, rate_);
+    // A callback that runs late finds words due by a clock that has moved
+    // on past its cycle: they are not astray, only that much further ahead.
+    // Nor is a word placed while the clock has yet to follow a new schedule:
+    // it is held for its frame, and errs by the clock's step, as long as
+    // that step is within the headroom; beyond, it leaves at once.
+    std::uint32_t now = cycleStart;
+    clock_.FrameAt(callbackStart, now);
+    const auto late = static_cast<std::int32_t>(now - cycleStart);
+    const std::uint32_t ahead = 2 * headroom_ + static_cast<std::uint32_t>(std::max(late, 0));
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
     // Words keep their order even when an earlier one left late.
     std::uint32_t lastOffset = 0;
     while (const StampedWord* word = ring_.Front()) {
-        const auto offset = FrameOffset(word->stamp, cycleStart, frames, lastOffset);
+        // Our own frame clock, freshly set by this cycle: jackd's drifts for
+        // seconds after its server stalls.
+        std::uint32_t stamp = cycleStart;
+        clock_.FrameAt(word->moment, stamp);
+        const auto offset = FrameOffset(stamp, cycleStart, frames, lastOffset, ahead);
         if (!offset)
             break;  // sent within this cycle: it leaves in the next
         // A full port buffer keeps the rest, in order, for the next cycle.

@@ -22,8 +22,8 @@ namespace faderwell {
 ///
 /// The user-interface thread hands words over with `Send`; the server's
 /// process thread takes them from a lock-free ring and writes each at the
-/// frame offset matching the moment it was handed over, one period later,
-/// so the spacing of words at the wire equals their spacing when sent.
+/// frame offset matching the moment it fell due, one fixed latency later,
+/// so the spacing of words at the wire equals their spacing as due.
 /// `Send` never waits: a full ring (a stalled server) drops the word. Once
 /// the server has gone, nothing is written any more and closing costs
 /// nothing. The destructor drains what was sent (bounded), then closes the
@@ -46,10 +46,22 @@ public:
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
+    /// How long after it fell due every word leaves, beyond one period:
+    /// room for the user-interface thread to come to a fade tick late (a
+    /// busy machine keeps a thread of normal priority waiting for
+    /// milliseconds) without the tick leaving late. One latency for every
+    /// word keeps the spacing between any two of them as it was due.
+    static constexpr std::chrono::milliseconds kHeadroom{10};
+    static constexpr std::int64_t kHeadroomMicroseconds =
+        std::chrono::microseconds(kHeadroom).count();
+
     /// Hands one message of one to three bytes over; it leaves one period
-    /// later at the matching frame. Dropped (and counted) when the ring is
-    /// full; ignored once the server has gone.
-    void Send(const std::uint8_t* bytes, std::size_t size);
+    /// and `kHeadroom` after it fell due, at the matching frame: `due` for a
+    /// fade tick's word (a moment on the steady clock), otherwise now.
+    /// Dropped (and counted) when the ring is full; ignored once the server
+    /// has gone.
+    void Send(const std::uint8_t* bytes, std::size_t size,
+              std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
     /// Waits, at most `bound`, until every word handed over has left.
     /// Returns at once when the server has gone.
     void Drain(std::chrono::milliseconds bound);
@@ -85,7 +97,8 @@ private:
     jack_port_t* port_{nullptr};
     StampedWordRing ring_;
     CycleClock clock_;
-    std::uint32_t rate_{0};  // the server's sample rate, read before activation
+    std::uint32_t rate_{0};      // the server's sample rate, read before activation
+    std::uint32_t headroom_{0};  // kHeadroom in frames
     bool active_{false};
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only

@@ -8,9 +8,11 @@
 
 namespace faderwell {
 
-/// A short MIDI message with the JACK frame time at which it was sent.
+/// A short MIDI message with the moment at which it counts as sent: the
+/// server's clock (`jack_get_time`, µs) modulo 2^32, enough to take
+/// differences from.
 struct StampedWord {
-    std::uint32_t stamp{0};
+    std::uint32_t moment{0};
     std::uint8_t size{0};
     std::array<std::uint8_t, 3> bytes{};
 };
@@ -58,16 +60,19 @@ private:
 
 /// Where in the process cycle that starts at frame `cycleStart` and lasts
 /// `frames` frames a word stamped `stamp` leaves: exactly one period after
-/// it was sent, or at once (but never before `notBefore`, so that order is
-/// kept) when that moment has already passed. Nothing while the word was
-/// sent within this very cycle: it leaves in the next. A stamp further
-/// ahead than that is a clock estimate gone astray (the server's frame
-/// clock jumps after an overrun), not a word to hold back: it leaves at once.
+/// its stamp, or at once (but never before `notBefore`, so that order is
+/// kept) when that moment has already passed. Nothing while the stamp falls
+/// within this very cycle or up to `ahead` frames beyond it (the output's
+/// fixed headroom, and however far the clock moved on while this cycle's
+/// callback waited to run): it leaves in a later cycle. A stamp further
+/// ahead than that is a clock estimate gone astray, not a word to hold
+/// back: it leaves at once.
 /// Frame times wrap around, so they are compared by their difference.
 inline std::optional<std::uint32_t> FrameOffset(std::uint32_t stamp, std::uint32_t cycleStart,
-                                                std::uint32_t frames, std::uint32_t notBefore) {
+                                                std::uint32_t frames, std::uint32_t notBefore,
+                                                std::uint32_t ahead = 0) {
     const auto age = static_cast<std::int64_t>(static_cast<std::int32_t>(cycleStart - stamp));
-    if (age <= 0 && age > -2 * std::int64_t{frames})
+    if (age <= 0 && age > -2 * std::int64_t{frames} - std::int64_t{ahead})
         return std::nullopt;
     const std::int64_t offset = age <= 0 ? 0 : std::int64_t{frames} - age;
     const auto due = static_cast<std::uint32_t>(offset < 0 ? 0 : offset);

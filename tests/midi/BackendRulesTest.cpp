@@ -139,6 +139,7 @@ struct OffsetCase {
     std::uint32_t cycleStart;
     std::uint32_t notBefore;
     std::optional<std::uint32_t> offset;  // in a 256-frame cycle
+    std::uint32_t ahead{0};               // headroom and lateness beyond the two periods
     friend void PrintTo(const OffsetCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -146,22 +147,25 @@ class JackFrameOffset : public testing::TestWithParam<OffsetCase> {};
 
 TEST_P(JackFrameOffset, LeavesOnePeriodAfterItWasSentInOrder) {
     const auto& c = GetParam();
-    EXPECT_EQ(FrameOffset(c.stamp, c.cycleStart, 256, c.notBefore), c.offset);
+    EXPECT_EQ(FrameOffset(c.stamp, c.cycleStart, 256, c.notBefore, c.ahead), c.offset);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Stamps, JackFrameOffset,
-    testing::Values(OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
-                    OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
-                    OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
-                    OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
-                    OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
-                    OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
-                    OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
-                    OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
-                    OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
-                    OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
-                               std::nullopt}),
+    testing::Values(
+        OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
+        OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
+        OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
+        OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
+        OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
+        OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
+        OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
+        OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
+        OffsetCase{"StampedWithinTheHeadroomWaits", 1256 + 700, 1256, 0, std::nullopt, 480},
+        OffsetCase{"StampedBeyondTheHeadroomSendsAtOnce", 1256 + 512 + 480, 1256, 40, 40u, 480},
+        OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
+        OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
+                   std::nullopt}),
     [](const testing::TestParamInfo<OffsetCase>& test) { return std::string(test.param.name); });
 
 TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
@@ -173,7 +177,7 @@ TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
         EXPECT_FALSE(ring->Push({}));
         for (std::uint32_t i = 0; i < StampedWordRing::kCapacity; ++i) {
             ASSERT_NE(ring->Front(), nullptr);
-            ASSERT_EQ(ring->Front()->stamp, round * 10000 + i);
+            ASSERT_EQ(ring->Front()->moment, round * 10000 + i);
             ring->Pop();
         }
         EXPECT_TRUE(ring->Empty());
@@ -201,8 +205,8 @@ TEST(CycleClockTest, NamesTheFrameDueNowAndFollowsANewSchedule) {
         const double late = cycle % 9 == 4 ? 3000.0 : (cycle % 4) * 25.0;
         const auto cycleFrame = kFirstFrame + static_cast<std::uint32_t>(cycle) * kPeriod;
         clock.Cycle(static_cast<std::uint64_t>(due(cycle) + late), cycleFrame, kPeriod, kRate);
-        if (cycle >= 100 && cycle < 100 + static_cast<int>(CycleClock::kWindow))
-            continue;  // the window still remembers the old schedule
+        if (cycle >= 100 && cycle < 100 + static_cast<int>(CycleClock::kShiftCycles))
+            continue;  // not yet told from late cycles
         const double asked =
             due(cycle) + 0.75 * kPeriodMicroseconds + 3500;  // a late cycle's start
         ASSERT_TRUE(clock.FrameAt(static_cast<std::uint64_t>(asked), frame));
