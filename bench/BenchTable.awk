@@ -53,10 +53,11 @@ END {
     fade_row("interval deviation, max |d| (ms)", "max_dev_ms", "%s", "", 0)
     fade_row("whole fade vs 127 x interval (%)", "total_dev_pct", "%s", "<= 0.01 %", 3)
     fade_row("longest tick, first to last word (ms)", "tick_spread_ms", "%s", "", 0)
-    fade_row("wire vs send time, p99 |d| (ms)", "transport_p99_ms", "%s", "", 0)
-    fade_row("wire vs send time, max |d| (ms)", "transport_max_ms", "%s", "", 0)
-    print "  (frames at 48 kHz; PipeWire at its default quantum; wire vs send: each hi-hat at the wire against"
-    print "  the moment the program sent it, around the median: the transport's own share of the deviation)"
+    fade_row("tick late at the timer, max (ms)", "late_max_ms", "%s", "", 0)
+    fade_row("wire vs due time, p99 |d| (ms)", "transport_p99_ms", "%s", "", 0)
+    fade_row("wire vs due time, max |d| (ms)", "transport_max_ms", "%s", "", 0)
+    print "  (frames at 48 kHz; PipeWire at its default quantum; wire vs due: each hi-hat at the wire against"
+    print "  the moment its tick fell due, around the median: the transport's own share of the deviation)"
     print ""
   }
   printf "Start-up and footprint (Xvfb; median of %d starts each, after one warm-up start; ratios to the minimal window)\n", runs

@@ -51,20 +51,22 @@ fades() {
     recordings+=("$work/$name.$i.rec")
   done
   "$tools/fade_report" "$name" $FASTEST_INTERVAL_MS "${recordings[@]}"
+  # How late the program came to its latest tick: what the due stamps absorb.
+  sort -n "${recordings[@]/%/.late}" | tail -n 1 | awk -v n="$name" '{ printf "%s.late_max_ms=%.3f\n", n, $1 / 1000 }'
   for i in "${recordings[@]}"; do transport "$i"; done | sort -n |
     awk -v n="$name" '{ d[NR] = $1 } END { printf "%s.transport_p99_ms=%.3f\n%s.transport_max_ms=%.3f\n",
                                            n, d[int(NR * 0.99 + 0.999)] / 1000, n, d[NR] / 1000 }'
 }
 
 # transport <recording>: per tick, how far its hi-hat at the wire strays
-# from the moment the program sent it (the ideal schedule plus the tick's
-# lateness at the timer), around the recording's median, in microseconds:
-# the MIDI transport's own share of the interval deviations, whatever the
-# machine's load did to the timer. (%.0f: mawk's %d stops at 2^31.)
+# from the moment the tick fell due on the timer's schedule, around the
+# recording's median, in microseconds: the program stamps a tick's words
+# with that moment, so this is the MIDI transport's own share of the
+# interval deviations, with whatever lateness of the timer it could not
+# absorb. (%.0f: mawk's %d stops at 2^31.)
 transport() {
   awk -v interval=$FASTEST_INTERVAL_MS '
-    FNR == NR { late[FNR - 1] = $1; next }
-    $2 == "99" { printf "%.0f\n", $1 - (n * interval * 1000 + late[n]); n++ }' "$1.late" "$1" | sort -n |
+    $2 == "99" { printf "%.0f\n", $1 - n * interval * 1000; n++ }' "$1" | sort -n |
     awk '{ d[NR] = $1 } END { m = d[int((NR + 1) / 2)]; for (i = 1; i <= NR; i++) printf "%.0f\n", (d[i] > m) ? d[i] - m : m - d[i] }'
 }
 
