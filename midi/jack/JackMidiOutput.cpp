@@ -189,7 +189,7 @@ void JackMidiOutput::Process(std::uint32_t frames) {
         clock_.FrameAt(word->moment, stamp);
         const auto offset = FrameOffset(stamp, cycleStart, frames, lastOffset, ahead);
         if (!offset)
-            break;  // sent within this cycle: it leaves in the next
+            break;  // not due yet: it leaves in a later cycle
         // A full port buffer keeps the rest, in order, for the next cycle.
         if (jack_midi_event_write(buffer, *offset, word->bytes.data(), word->size) != 0)
             break;
