@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +21,8 @@ namespace faderwell {
 /// whole stall (tens of milliseconds) and takes seconds to settle, where
 /// this one follows within a few cycles.
 ///
-/// `Cycle` is called by the process thread only; `FrameAt` by any thread.
+/// Both are called by the process thread only, which places every word
+/// with the clock its own cycle has just set.
 class CycleClock {
 public:
     /// How far back the least lateness is looked for, at most, in cycles;
@@ -62,32 +62,25 @@ public:
                 least = recent;
             }
         }
-        const auto due = static_cast<std::uint64_t>(std::llround(least + framesTime));
-        rate_.store(rate, std::memory_order_relaxed);
-        // Frame and due moment in one word, so a reader never sees half of
-        // an update: the moment modulo 2^32 µs (71 minutes) is enough to
-        // take differences from.
-        origin_.store(std::uint64_t{frame} | (due << 32), std::memory_order_release);
+        // The moment modulo 2^32 µs (71 minutes) is enough to take differences from.
+        originDue_ = static_cast<std::uint32_t>(std::llround(least + framesTime));
+        originFrame_ = frame;
+        rate_ = rate;
     }
 
     /// The frame due at `microseconds` (the server's clock); false before
     /// the first cycle.
     bool FrameAt(std::uint64_t microseconds, std::uint32_t& frame) const {
-        const std::uint64_t origin = origin_.load(std::memory_order_acquire);
-        if (origin == kNoOrigin)
+        if (count_ == 0)
             return false;
-        // Stored before the origin, so as fresh as it.
-        const std::uint32_t rate = rate_.load(std::memory_order_relaxed);
-        const auto since = static_cast<std::int32_t>(static_cast<std::uint32_t>(microseconds) -
-                                                     static_cast<std::uint32_t>(origin >> 32));
-        const auto frames = std::llround(static_cast<double>(since) * rate / 1e6);
-        frame = static_cast<std::uint32_t>(origin) + static_cast<std::uint32_t>(frames);
+        const auto since =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(microseconds) - originDue_);
+        const auto frames = std::llround(static_cast<double>(since) * rate_ / 1e6);
+        frame = originFrame_ + static_cast<std::uint32_t>(frames);
         return true;
     }
 
 private:
-    static constexpr std::uint64_t kNoOrigin = std::numeric_limits<std::uint64_t>::max();
-
     /// The least lead among the newest `cycles` cycles.
     double Least(std::size_t cycles) const {
         double least = std::numeric_limits<double>::infinity();
@@ -96,15 +89,15 @@ private:
         return least;
     }
 
-    // The process thread's own.
     std::array<double, kWindow> leads_{};  // callback start less the frames' own time
     std::size_t count_{0};
     std::size_t since_{0};    // the first cycle of the current schedule
     std::int64_t frames_{0};  // frames since the first cycle, past the 2^32 wrap
     std::uint32_t lastFrame_{0};
-    // Shared.
-    std::atomic<std::uint32_t> rate_{0};
-    std::atomic<std::uint64_t> origin_{kNoOrigin};
+    // The newest cycle's first frame, the moment it was due, and the rate.
+    std::uint32_t originFrame_{0};
+    std::uint32_t originDue_{0};
+    std::uint32_t rate_{0};
 };
 
 }  // namespace faderwell
