@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -23,8 +24,12 @@ namespace {
 constexpr int kDefaultKills = 100;
 constexpr ProcessValues kOld{4, 5, 2};
 constexpr ProcessValues kNew{9, 1, 0};
-/// Longer than a few whole saves, so the kill lands anywhere in them.
+/// The kill comes at most this long after the saver starts, so that it
+/// lands anywhere in its first few saves...
 constexpr std::chrono::microseconds kLongestWait{30000};
+/// ...or this many times as long as a child takes to start and make one
+/// save, when a busy machine makes that slower.
+constexpr int kSavesWaited = 4;
 
 int Kills() {
     const char* text = std::getenv("FADERWELL_KILLS");
@@ -36,16 +41,28 @@ TEST(SettingsKill, EveryKillLeavesTheOldOrTheNewFileWhole) {
     ScratchTree tree;
     const std::string oldText = StoredFile(kOld);
     const std::string newText = StoredFile(kNew);
-    WriteBytes(tree.File(), oldText);
+    const auto started = std::chrono::steady_clock::now();
+    const ChildOutcome calibration = RunInChild({}, [&] {
+        ProcessValues values = kNew;
+        return Access(tree.File(), values, SettingsStore::kSave).value_or("saved");
+    });
+    ASSERT_EQ(calibration.Describe(), "exit 0: saved");
+    const auto oneSave = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - started);
+    const auto longest = std::max(kLongestWait, kSavesWaited * oneSave);
 
     const auto seed = static_cast<unsigned>(std::random_device{}());
     std::mt19937 random(seed);
-    std::uniform_int_distribution<long> wait(0, kLongestWait.count());
+    std::uniform_int_distribution<long> wait(0, longest.count());
     int sawOld = 0;
     int sawNew = 0;
     int leftovers = 0;
     const int kills = Kills();
     for (int kill = 0; kill < kills; ++kill) {
+        // Every round starts from the old file, so a kill that lands before
+        // the first save is done finds it, however slow a busy machine makes
+        // each save.
+        WriteBytes(tree.File(), oldText);
         // Saves the new values, then the old ones, over and over.
         const pid_t saver = StartChild([&] {
             for (;;) {
