@@ -48,6 +48,8 @@ install(FILES ${packaging_out}/${FADERWELL_APPSTREAM_ID}.metainfo.xml
 install(FILES ${packaging_out}/faderwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/copyright ${packaging_out}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/faderwell)
+install(FILES ${packaging_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME faderwell)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME faderwell)
