@@ -13,7 +13,8 @@ namespace faderwell {
 /// with a margin. Needs no application object, so the build can write it out.
 QImage AppIconImage(int size);
 
-/// The same design as a scalable SVG document, one square per cell.
+/// The same design as a scalable SVG document: the cells as unit squares on a
+/// 16 x 16 view box, a row's neighbours of one ink drawn as one rectangle.
 QByteArray AppIconSvg();
 
 /// Both sizes of the application icon.
