@@ -1,20 +1,29 @@
 #include "app/Display.h"
 
 #include <QtGlobal>
+#include <string>
+#include <string_view>
 
 #include "core/AppInfo.h"
 
 namespace faderwell {
 
-std::string NoDisplayMessage() {
-    return std::string(kApplicationTitle) + " needs a graphical display; try: xvfb-run ./run";
-}
-
 namespace {
+// The command the package installs: the message names only what its user has,
+// never a script of the source tree.
+constexpr std::string_view kInstalledCommand = "faderwell";
+
 bool IsSet(const char* value) {
     return value != nullptr && *value != '\0';
 }
 }  // namespace
+
+std::string NoDisplayMessage() {
+    return std::string(kApplicationTitle) +
+           " needs a graphical display: start it in a desktop session, or on a virtual "
+           "display with: xvfb-run " +
+           std::string(kInstalledCommand);
+}
 
 bool HasGraphicalDisplay(const EnvironmentLookup& environment) {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)

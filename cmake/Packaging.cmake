@@ -1,8 +1,9 @@
 # The Debian package: `cpack -G DEB` in the release build makes
 # faderwell_<version>_amd64.deb with the program, its desktop entry and icons
 # (installed by app/), the AppStream metainfo, the man page and the Debian
-# copyright and changelog. The version and date are the ones set next to
-# project(), the same the about dialog shows.
+# copyright and changelog, and lintian's override of a note that does not
+# apply (packaging/lintian-overrides says why). The version and date are the
+# ones set next to project(), the same the about dialog shows.
 
 include(GNUInstallDirs)
 
@@ -48,6 +49,8 @@ install(FILES ${packaging_out}/${FADERWELL_APPSTREAM_ID}.metainfo.xml
 install(FILES ${packaging_out}/faderwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/copyright ${packaging_out}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/faderwell)
+install(FILES ${packaging_dir}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME faderwell)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME faderwell)

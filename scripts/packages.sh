@@ -45,9 +45,11 @@ FADERWELL_PACKAGE_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   dpkg-dev file
 )
-# ./test builds the package too and checks it with the freedesktop validators
-# and lintian.
-FADERWELL_TEST_PACKAGES+=(dpkg-dev file desktop-file-utils appstream lintian)
+# ./test builds the package too and checks it with the freedesktop validators,
+# the catalogue composer of software centres (appstream-compose), the
+# hardening check (hardening-check, in devscripts) and lintian.
+FADERWELL_TEST_PACKAGES+=(dpkg-dev file desktop-file-utils appstream appstream-compose devscripts
+  lintian)
 
 # Make sure every named package is installed; install the missing ones at
 # once, quietly, without questions. Says nothing when nothing is missing.

@@ -1,6 +1,9 @@
 #include "ui/AppIcon.h"
 
+#include <QColor>
 #include <QPixmap>
+#include <QString>
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -36,6 +39,7 @@ struct Ink {
 };
 
 // Sixteen entries, the transparent one first.
+constexpr int kTransparentInk = 0;
 constexpr std::array<Ink, 16> kInks{{
     {'.', qRgba(0, 0, 0, 0)},
     {'K', qRgb(0, 0, 0)},
@@ -60,26 +64,60 @@ int InkIndex(char cell) {
         if (kInks[i].cell == cell)
             return static_cast<int>(i);
     }
-    return 0;
+    return kTransparentInk;
+}
+
+char Cell(int row, int column) {
+    return kPicture[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
 }
 
 }  // namespace
 
 QImage AppIconImage(int size) {
-    const int scale = size >= kLargeIconSize ? kLargeIconSize / kSmallIconSize : 1;
-    const int side = kSmallIconSize * scale;
+    const int scale = std::max(size / kSmallIconSize, 1);
+    const int side = std::max(size, kSmallIconSize);
+    const int margin = (side - kSmallIconSize * scale) / 2;
     QImage image(side, side, QImage::Format_Indexed8);
     QList<QRgb> table;
     for (const Ink& ink : kInks) table.push_back(ink.colour);
     image.setColorTable(table);
-    for (int row = 0; row < side; ++row) {
-        for (int column = 0; column < side; ++column) {
-            const char cell = kPicture[static_cast<std::size_t>(row / scale)]
-                                      [static_cast<std::size_t>(column / scale)];
-            image.setPixel(column, row, static_cast<uint>(InkIndex(cell)));
+    image.fill(kTransparentInk);
+    for (int row = 0; row < kSmallIconSize * scale; ++row) {
+        for (int column = 0; column < kSmallIconSize * scale; ++column) {
+            const char cell = Cell(row / scale, column / scale);
+            image.setPixel(margin + column, margin + row, static_cast<uint>(InkIndex(cell)));
         }
     }
     return image;
+}
+
+QByteArray AppIconSvg() {
+    QByteArray svg = QByteArrayLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+        "viewBox=\"0 0 16 16\" shape-rendering=\"crispEdges\">\n");
+    // One rectangle for each run of cells of one ink along a row.
+    for (int row = 0; row < kSmallIconSize; ++row) {
+        for (int column = 0; column < kSmallIconSize;) {
+            const char cell = Cell(row, column);
+            int end = column + 1;
+            while (end < kSmallIconSize && Cell(row, end) == cell) ++end;
+            if (const int ink = InkIndex(cell); ink != kTransparentInk) {
+                const QRgb colour = kInks[static_cast<std::size_t>(ink)].colour;
+                svg += QStringLiteral(
+                           "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"1\" "
+                           "fill=\"%4\"/>\n")
+                           .arg(column)
+                           .arg(row)
+                           .arg(end - column)
+                           .arg(QColor(colour).name())
+                           .toLatin1();
+            }
+            column = end;
+        }
+    }
+    svg += "</svg>\n";
+    return svg;
 }
 
 QIcon AppIcon() {

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <map>
@@ -54,8 +55,15 @@ TEST(TheProgram, WithoutADisplaySaysSoInOneLineAndFails) {
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(program.exitCode(), 0);
-    EXPECT_EQ(program.readAllStandardError().toStdString(), NoDisplayMessage() + "\n");
+    const std::string said = program.readAllStandardError().toStdString();
+    EXPECT_EQ(said, NoDisplayMessage() + "\n");
     EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+    // The command it suggests is the program as installed, not a script of the
+    // source tree its user does not have.
+    const std::string installed =
+        QFileInfo(QStringLiteral(FADERWELL_PROGRAM)).fileName().toStdString();
+    EXPECT_NE(said.find("xvfb-run " + installed + "\n"), std::string::npos) << said;
+    EXPECT_EQ(said.find("./"), std::string::npos) << said;
 }
 
 TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QWindow>
+#include <QXmlStreamReader>
 #include <iostream>
 #include <set>
 
@@ -366,6 +367,55 @@ TEST(AppIcon, DrawsADeviceAboveACircuitBoardInSixteenColours) {
         EXPECT_GT(greenBelow, size * size / 20);
         EXPECT_LE(greenAbove, size * size / 256);  // at most the device's lamp
     }
+}
+
+// Larger icons show the small design, not a blurred or cropped one: each cell
+// a square of whole pixels, centred where the size is no multiple of 16.
+TEST(AppIcon, EverySizeIsTheSmallDesignInWholePixels) {
+    const QImage small = AppIconImage(kSmallIconSize);
+    for (const int size : {24, 32, 48, 64, 128, 256}) {  // the sizes the package installs
+        const QImage icon = AppIconImage(size);
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        const int scale = size / kSmallIconSize;
+        const int margin = (size - kSmallIconSize * scale) / 2;
+        int wrong = 0;
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const QPoint cell((column - margin) / scale, (row - margin) / scale);
+                const bool inside = column >= margin && row >= margin && small.valid(cell);
+                const QRgb expected = inside ? small.pixel(cell) : qRgba(0, 0, 0, 0);
+                wrong += icon.pixel(column, row) != expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << size;
+    }
+}
+
+// The scalable icon, painted square by square, is the small one.
+TEST(AppIcon, TheScalableOneIsTheSameDesign) {
+    QImage painted(kSmallIconSize, kSmallIconSize, QImage::Format_ARGB32);
+    painted.fill(Qt::transparent);
+    QXmlStreamReader svg(AppIconSvg());
+    ASSERT_TRUE(svg.readNextStartElement());
+    EXPECT_EQ(svg.name(), QStringLiteral("svg"));
+    EXPECT_EQ(svg.attributes().value("viewBox"), QStringLiteral("0 0 16 16"));
+    while (svg.readNextStartElement()) {
+        ASSERT_EQ(svg.name(), QStringLiteral("rect"));
+        const QXmlStreamAttributes a = svg.attributes();
+        const QRect square(a.value("x").toInt(), a.value("y").toInt(), a.value("width").toInt(),
+                           a.value("height").toInt());
+        const QColor ink = QColor::fromString(a.value("fill"));
+        for (int row = square.top(); row <= square.bottom(); ++row) {
+            for (int column = square.left(); column <= square.right(); ++column) {
+                ASSERT_TRUE(painted.valid(column, row)) << column << "," << row;
+                painted.setPixel(column, row, ink.rgba());
+            }
+        }
+        svg.skipCurrentElement();
+    }
+    ASSERT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+    EXPECT_TRUE(painted == AppIconImage(kSmallIconSize).convertToFormat(QImage::Format_ARGB32))
+        << "the squares of the SVG differ from the 16 x 16 icon";
 }
 
 }  // namespace
