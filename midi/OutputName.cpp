@@ -38,8 +38,7 @@ std::string LastingName(std::string_view name, DeviceNaming naming) {
     std::string lasting;
     while (!name.empty()) {
         const std::size_t open = name.find('(');
-        const std::size_t close =
-            open == std::string_view::npos ? open : name.find(')', open + 1);
+        const std::size_t close = open == std::string_view::npos ? open : name.find(')', open + 1);
         if (close == std::string_view::npos) {
             lasting += name;
             break;
