@@ -37,7 +37,9 @@ private:
 };
 
 Program::Program(Platform platform)
-    : platform_(platform), quitRequests_(std::make_unique<QuitRequests>(*this)) {}
+    : platform_(platform), quitRequests_(std::make_unique<QuitRequests>(*this)) {
+    port_.SetNotices(platform_.notices);
+}
 
 Program::~Program() = default;
 

@@ -20,6 +20,8 @@ struct Platform {
     Registry& registry;
     Prompts& prompts;
     PageOpener& opener;
+    /// Where the output port's plain lines go (standard error); nowhere when unset.
+    MidiOutPort::Notices notices{};
 };
 
 /// The program from start-up to its end: the settings variables, the output

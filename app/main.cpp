@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 #include "app/Display.h"
 #include "app/Program.h"
@@ -25,7 +26,10 @@ int main(int argc, char* argv[]) {
     QtPrompts prompts;
     DesktopPageOpener opener;
 
-    Program program(Platform{*midi, *registry, prompts, opener});
+    // Where MIDI goes, and why it goes nowhere, for whoever started the
+    // program from a terminal; the windows say nothing of it.
+    const auto toStandardError = [](std::string_view line) { std::cerr << line << '\n'; };
+    Program program(Platform{*midi, *registry, prompts, opener, toStandardError});
     // The session or a service manager ending the program: leave at once.
     const TerminationSignals termination([&program] { program.EndSession(); });
     program.Start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "FadeSpeed.h"
 #include "Messages.h"
@@ -22,6 +23,10 @@ struct ProcessValues {
     std::int32_t MidiOutIndex{0};  // an OutputList position
     std::int32_t SpeedStep{0};     // 1 slowest .. 5 fastest
     std::int32_t Vendor{0};        // 0 KORG, 1 Roland/GM, 2 YAMAHA
+    /// The chosen output's list entry text, stored beside its position so
+    /// that the output is found again when the positions have moved. Empty:
+    /// none stored.
+    std::string MidiOutName{};
 };
 
 /// What the program holds before the stored settings are loaded over it.

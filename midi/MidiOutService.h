@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/Messages.h"
+#include "midi/OutputName.h"
 
 namespace faderwell {
 
@@ -20,6 +21,17 @@ public:
     /// The product name of `device`, as the user sees it in their own tools,
     /// in UTF-8 whatever the platform's own encoding.
     virtual std::string DeviceName(unsigned device) = 0;
+    /// How `device`'s name is made, so that it is found again by name after
+    /// the device restarted.
+    virtual DeviceNaming NamingOf(unsigned device) {
+        static_cast<void>(device);
+        return DeviceNaming::kLasting;
+    }
+    /// After DeviceCount: one plain line saying that no MIDI system at all
+    /// was found and what to start; empty when there is one.
+    virtual std::string MissingSystemAdvice() { return {}; }
+    /// Why an open returned `code`, in a few plain English words.
+    virtual std::string OpenFailureReason(unsigned code);
     /// Opens the system's MIDI mapper (or what stands for it). Returns 0 on
     /// success, otherwise an error code that is non-zero in its low byte.
     virtual unsigned OpenMapper() = 0;

@@ -23,6 +23,14 @@ constexpr std::array<Setting, 3> kSettings{{
     {"VENDOR", &ProcessValues::Vendor},
 }};
 
+/// The chosen output's name, kept beside MIDI_OUT so that the output is
+/// found again when its position moved. A string value of its own: the
+/// three bytes keep their meaning for older runs and other readers.
+constexpr std::string_view kOutputName = "MIDI_OUT_NAME";
+/// Longer than any device name a MIDI system hands out; anything longer is
+/// not ours and is left alone.
+constexpr std::uint32_t kMaxOutputNameBytes = 4096;
+
 [[noreturn]] void Raise(std::string_view format, std::string_view name) {
     std::string message(format);
     message.replace(message.find("%s"), 2, name);
@@ -55,6 +63,14 @@ void SettingsStore::AccessSettings(std::uint8_t direction) {
 }
 
 void SettingsStore::Load(RegistryKey* key) {
+    // Read first and never a failure: a name that is missing, of another
+    // type or unreadable only leaves the output to its position, and a
+    // failure of the three values after it cannot keep it from being used.
+    values_.MidiOutName.clear();
+    if (key) {
+        if (auto name = key->ReadText(kOutputName, kMaxOutputNameBytes))
+            values_.MidiOutName = std::move(*name);
+    }
     for (const Setting& setting : kSettings) {
         const std::optional<ValueInfo> info = key ? key->Query(setting.name) : std::nullopt;
         if (!info)
@@ -75,11 +91,17 @@ void SettingsStore::Load(RegistryKey* key) {
 void SettingsStore::Save(RegistryKey* key) {
     if (!key)
         Raise(kSettingWriteError, kSettings.front().name);
-    const Setting* failed = nullptr;
+    std::optional<std::string_view> failed;
     for (const Setting& setting : kSettings) {
         const auto low = static_cast<std::uint8_t>(values_.*setting.variable & 0xFF);
         if (!key->WriteBinaryByte(setting.name, low)) {
-            failed = &setting;
+            failed = setting.name;
+            break;
+        }
+        // The name goes with the position, right after it.
+        if (setting.variable == &ProcessValues::MidiOutIndex && !values_.MidiOutName.empty() &&
+            !key->WriteText(kOutputName, values_.MidiOutName)) {
+            failed = kOutputName;
             break;
         }
     }
@@ -89,7 +111,7 @@ void SettingsStore::Save(RegistryKey* key) {
     if (!key->Commit())
         Raise(kSettingWriteError, kSettings.front().name);
     if (failed)
-        Raise(kSettingWriteError, failed->name);
+        Raise(kSettingWriteError, *failed);
 }
 
 }  // namespace faderwell

@@ -7,7 +7,8 @@
 
 namespace faderwell {
 
-/// The three persisted settings: MIDI_OUT, SPEED and VENDOR, one byte each.
+/// The three persisted settings: MIDI_OUT, SPEED and VENDOR, one byte each,
+/// and beside MIDI_OUT the chosen output's name, MIDI_OUT_NAME, a string.
 class SettingsStore {
 public:
     static constexpr std::uint8_t kLoad = 0;
@@ -18,6 +19,8 @@ public:
     /// Loads (kLoad) or saves (kSave) MidiOutIndex, SpeedStep and Vendor in
     /// that order. Throws Failure with the value's name on a type error or a
     /// failed read (load) or write (save); what was done before it stays.
+    /// The name is loaded first and never fails a load; a save writes it
+    /// after MIDI_OUT when there is one.
     void AccessSettings(std::uint8_t direction);
 
 private:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace faderwell {
@@ -33,6 +34,13 @@ public:
     /// Writes a one-byte binary value, or holds it for Commit; false when it
     /// cannot be written.
     virtual bool WriteBinaryByte(std::string_view name, std::uint8_t byte) = 0;
+    /// The text of a string value (REG_SZ) in UTF-8, up to its first NUL;
+    /// nothing when the value is missing, of another type, longer than
+    /// `maxBytes`, or cannot be read.
+    virtual std::optional<std::string> ReadText(std::string_view name, std::uint32_t maxBytes) = 0;
+    /// Writes a string value (REG_SZ) holding `text` (UTF-8), or holds it
+    /// for Commit; false when it cannot be written.
+    virtual bool WriteText(std::string_view name, std::string_view text) = 0;
     /// Makes the writes held so far lasting, all of them or none, so that a
     /// crash never leaves some values of one save without the others; false
     /// when none could be. Keys that write at once have nothing to do.

@@ -160,11 +160,10 @@ void Tconfig::FormCreate(const std::function<bool()>& sessionEnding) {
     // from the ANSI code page they come in.
     for (const std::string& entry : port_.Entries())
         MIDIPORT->addItem(QString::fromStdString(entry));
-    const std::int32_t index = values_.MidiOutIndex;
-    MIDIPORT->setCurrentIndex(index >= 0 && index < MIDIPORT->count() ? index : -1);
+    MIDIPORT->setCurrentIndex(port_.ChosenEntry());
 
     if (port_.DeviceCount() != 0)
-        ShowOpenResult(port_.OpenMidiPort());
+        ShowOpenResult(port_.OpenStoredOutput());
     // The session may have ended while a failed open was being reported.
     if (sessionEnding && sessionEnding())
         return;

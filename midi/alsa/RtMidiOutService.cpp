@@ -183,6 +183,7 @@ std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
 
 struct RtMidiOutService::State {
     std::vector<Device> devices;
+    bool systemFound{true};  // an ALSA sequencer or a JACK server, at the last snapshot
     std::unique_ptr<Output> output;
     /// The JACK output of the last JACK open, disconnected while no JACK
     /// output is open, and connected again at the next JACK open.
@@ -211,11 +212,14 @@ RtMidiOutService::~RtMidiOutService() {
 
 unsigned RtMidiOutService::DeviceCount() {
     state_->devices.clear();
+    state_->systemFound = false;
     if (auto alsa = AlsaOutput()) {
+        state_->systemFound = true;
         for (auto& name : PortNames(*alsa))
             state_->devices.push_back({Backend::kAlsa, std::move(name)});
     }
     if (auto jack = JackMidiInputs()) {
+        state_->systemFound = true;
         for (auto& name : *jack) state_->devices.push_back({Backend::kJack, std::move(name)});
     }
     return static_cast<unsigned>(state_->devices.size());
@@ -223,6 +227,33 @@ unsigned RtMidiOutService::DeviceCount() {
 
 std::string RtMidiOutService::DeviceName(unsigned device) {
     return device < state_->devices.size() ? state_->devices[device].name : std::string{};
+}
+
+DeviceNaming RtMidiOutService::NamingOf(unsigned device) {
+    return device < state_->devices.size() && state_->devices[device].backend == Backend::kAlsa
+               ? DeviceNaming::kAlsaSequencer
+               : DeviceNaming::kLasting;
+}
+
+std::string RtMidiOutService::MissingSystemAdvice() {
+    if (state_->systemFound)
+        return {};
+    return "no MIDI system found, so MIDI goes nowhere: start a JACK server (jackd, or "
+           "PipeWire's: install pipewire-jack or run under pw-jack) or load the ALSA "
+           "sequencer (snd-seq)";
+}
+
+std::string RtMidiOutService::OpenFailureReason(unsigned code) {
+    switch (code) {
+        case kNoMidiService:
+            return "neither an ALSA sequencer nor a JACK server is running";
+        case kBadDevice:
+            return "the device is gone";
+        case kOpenFailed:
+            return "the MIDI system refused the connection";
+        default:
+            return MidiOutService::OpenFailureReason(code);
+    }
 }
 
 unsigned RtMidiOutService::OpenMapper() {

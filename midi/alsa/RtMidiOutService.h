@@ -13,7 +13,7 @@ namespace faderwell {
 /// mapper is a port of the program's own, named after the application title,
 /// that synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
-/// of it is ever printed.
+/// the libraries say is ever printed; the port says what is missing.
 class RtMidiOutService final : public MidiOutService {
 public:
     RtMidiOutService();
@@ -24,6 +24,11 @@ public:
     /// Takes a snapshot of the devices present now; device numbers refer to it.
     unsigned DeviceCount() override;
     std::string DeviceName(unsigned device) override;
+    /// ALSA's names carry numbers that change when a device restarts; JACK's do not.
+    DeviceNaming NamingOf(unsigned device) override;
+    /// What to start when the snapshot found neither ALSA nor JACK.
+    std::string MissingSystemAdvice() override;
+    std::string OpenFailureReason(unsigned code) override;
     /// ALSA first; JACK when there is no ALSA sequencer.
     unsigned OpenMapper() override;
     /// Finds the snapshot's device again by name; fails if it has gone.

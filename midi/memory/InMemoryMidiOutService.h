@@ -18,6 +18,8 @@ public:
     static constexpr unsigned kOpenError = 2;  // "bad device id"
 
     std::vector<std::string> devices;    // names, in device order
+    std::vector<DeviceNaming> namings;   // by device number; lasting beyond its end
+    std::string missingSystemAdvice;     // what the service says when it found no system
     std::set<unsigned> failingOpens;     // device numbers (or kMapper) whose open fails
     unsigned openErrorCode{kOpenError};  // what a failing open returns
 
@@ -38,6 +40,10 @@ public:
         calls.push_back("name " + std::to_string(device));
         return device < devices.size() ? devices[device] : std::string{};
     }
+    DeviceNaming NamingOf(unsigned device) override {
+        return device < namings.size() ? namings[device] : DeviceNaming::kLasting;
+    }
+    std::string MissingSystemAdvice() override { return missingSystemAdvice; }
     unsigned OpenMapper() override {
         calls.emplace_back("open mapper");
         return Open(kMapper);

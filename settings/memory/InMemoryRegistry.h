@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -11,7 +12,8 @@
 namespace faderwell {
 
 /// A settings key held in memory, for tests: stores values of any type and
-/// size, and fails an open, a query, a read or a write on demand.
+/// size (text as UTF-8 with its NUL, as the settings file holds it), and fails an open, a query, a
+/// read or a write on demand.
 class InMemoryRegistry final : public Registry {
 public:
     struct Value {
@@ -55,6 +57,24 @@ private:
             }
             if (size != 0)
                 std::memcpy(buffer, found->second.bytes.data(), size);
+            return true;
+        }
+        std::optional<std::string> ReadText(std::string_view name,
+                                            std::uint32_t maxBytes) override {
+            const auto found = registry_.values.find(name);
+            if (found == registry_.values.end() || registry_.failRead.count(name) != 0 ||
+                found->second.type != regtype::kSz || found->second.bytes.size() > maxBytes) {
+                return std::nullopt;
+            }
+            const auto& bytes = found->second.bytes;
+            return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
+        }
+        bool WriteText(std::string_view name, std::string_view text) override {
+            if (registry_.failWrite.count(name) != 0)
+                return false;
+            Value value{regtype::kSz, {text.begin(), text.end()}};
+            value.bytes.push_back(0);
+            registry_.values[std::string(name)] = std::move(value);
             return true;
         }
         bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -38,16 +39,22 @@ public:
         return true;
     }
 
-    /// Held until Commit, so that one save replaces the file once.
+    std::optional<std::string> ReadText(std::string_view name, std::uint32_t maxBytes) override {
+        const auto value = file_.Find(kSettingsKey, name);
+        if (!value || value->type != regtype::kSz || value->data.size() > maxBytes)
+            return std::nullopt;
+        const auto& data = value->data;
+        return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
+    }
+
     bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
-        RegFile next = file_;
-        next.Set(kSettingsKey, name, RegValue{regtype::kBinary, {byte}});
-        // Never write a file that the next start would refuse to read.
-        if (next.Serialize().size() > RegFile::kMaxSize)
-            return false;
-        file_ = std::move(next);
-        pending_ = true;
-        return true;
+        return Write(name, RegValue{regtype::kBinary, {byte}});
+    }
+
+    bool WriteText(std::string_view name, std::string_view text) override {
+        RegValue value{regtype::kSz, {text.begin(), text.end()}};
+        value.data.push_back(0);
+        return Write(name, value);
     }
 
     bool Commit() override {
@@ -60,6 +67,18 @@ public:
     }
 
 private:
+    /// Held until Commit, so that one save replaces the file once.
+    bool Write(std::string_view name, const RegValue& value) {
+        RegFile next = file_;
+        next.Set(kSettingsKey, name, value);
+        // Never write a file that the next start would refuse to read.
+        if (next.Serialize().size() > RegFile::kMaxSize)
+            return false;
+        file_ = std::move(next);
+        pending_ = true;
+        return true;
+    }
+
     std::filesystem::path path_;
     RegFile file_;  // with the writes held for Commit
     bool pending_{false};

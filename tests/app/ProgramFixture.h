@@ -22,6 +22,7 @@ protected:
     InMemoryRegistry registry;
     RecordingPrompts prompts;
     RecordingPageOpener opener;
+    std::vector<std::string> said;  // the lines for standard error
     std::unique_ptr<Program> program;
 
     void SetUp() override { midi.devices = {"Test Synth"}; }
@@ -30,8 +31,16 @@ protected:
         registry.values[name] = InMemoryRegistry::Value{type, {byte}};
     }
 
+    void StoreName(const std::string& name) {
+        InMemoryRegistry::Value value{regtype::kSz, {name.begin(), name.end()}};
+        value.bytes.push_back(0);
+        registry.values["MIDI_OUT_NAME"] = value;
+    }
+
     void Start() {
-        program = std::make_unique<Program>(Platform{midi, registry, prompts, opener});
+        program = std::make_unique<Program>(
+            Platform{midi, registry, prompts, opener,
+                     [this](std::string_view line) { said.emplace_back(line); }});
         prompts.mainWindowVisible = [this] {
             return program->Refs().Form1 != nullptr && program->Refs().Form1->isVisible();
         };

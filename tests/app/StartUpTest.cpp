@@ -32,6 +32,8 @@ struct StartCase {
     std::vector<Shown> shown;
     int slider;  // the interval follows the step shown
     QRadioButton* const Tconfig::*vendor;
+    const char* storedName{nullptr};  // the output's name stored beside MIDI_OUT
+    const char* said{nullptr};        // in the one line for standard error, if any
     friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -41,6 +43,8 @@ TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
     const StartCase& c = GetParam();
     midi.devices = c.devices;
     for (const StoredValue& v : c.stored) Store(v.name, v.byte, v.type);
+    if (c.storedName)
+        StoreName(c.storedName);
     const auto stored = registry.values;
     Start();
 
@@ -53,6 +57,12 @@ TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
     EXPECT_EQ(Config().MIDIPORT->currentIndex(), c.listed);
     // Reported before the window shows; an open is tried only where devices exist.
     EXPECT_EQ(prompts.shown, c.shown);
+    if (c.said) {
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_NE(said[0].find(c.said), std::string::npos) << said[0];
+    } else {
+        EXPECT_EQ(said, std::vector<std::string>{});
+    }
     EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "reset") != 0, !c.devices.empty());
 
     EXPECT_EQ(Config().FSPEED->value(), c.slider);
@@ -93,7 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"NoDevices", {}, {}, {1, 3, 0}, nullptr, 1, {}, 3, KG},
         StartCase{"StoredNone", kOne, {{"MIDI_OUT", 0}}, {0, 3, 0}, "(None)", 0, {}, 3, KG},
         StartCase{"Device", kTwo, {{"MIDI_OUT", 3}, {"VENDOR", 2}}, {3, 3, 2}, "Mod", 3, {}, 3, XG},
-        StartCase{"DeviceGone", kOne, {{"MIDI_OUT", 5}}, {5, 3, 0}, nullptr, -1, kGone, 3, KG},
+        StartCase{"DeviceGone", kOne, {{"MIDI_OUT", 5}}, {5, 3, 0}, nullptr, -1, kGone, 3, KG,
+                  nullptr, "number 5 of the list: the device is gone"},
+        // Another device started before the chosen one: it is found by its name.
+        StartCase{"StoredDeviceMovedDown", {"Monitor", "Test Synth"}, {{"MIDI_OUT", 2}}, {3, 3, 0},
+                  "Test Synth", 3, {}, 3, KG, "Test Synth"},
+        // What stands at its old position now is not opened in its place.
+        StartCase{"StoredDeviceVanished", {"Monitor"}, {{"MIDI_OUT", 2}}, {2, 3, 0}, nullptr, -1,
+                  kGone, 3, KG, "Test Synth", "\"Test Synth\" is not listed"},
         StartCase{"SpeedBelow", kOne, {{"SPEED", 0}}, {1, 0, 0}, kMapper, 1, {}, 1, KG},
         StartCase{"SpeedAbove", kOne, {{"SPEED", 200}}, {1, 200, 0}, kMapper, 1, {}, 5, KG},
         StartCase{"Roland", kOne, {{"VENDOR", 1}}, {1, 3, 1}, kMapper, 1, {}, 3, GS},

@@ -99,6 +99,102 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"DeviceFails", 3, {1}, Service::kOpenError, {"open 1"}, ""}),
     [](const testing::TestParamInfo<OpenCase>& test) { return std::string(test.param.name); });
 
+struct NameCase {
+    const char* name;
+    std::vector<std::string> devices;
+    DeviceNaming naming;
+    int storedIndex;
+    std::string storedName;
+    int index;                     // MidiOutIndex after start-up's open
+    int chosen;                    // the entry the list shows chosen
+    std::vector<unsigned> opened;  // what start-up's open reached
+    std::string nameAfter;         // what the next save stores beside the index
+    const char* said;              // in the one line said, or nullptr for none
+    friend void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StoredName : public MidiOutPortTest, public testing::WithParamInterface<NameCase> {};
+
+TEST_P(StoredName, FindsTheChosenDeviceWhereverItStandsNowAndNothingElse) {
+    const NameCase& c = GetParam();
+    service.devices = c.devices;
+    service.namings.assign(c.devices.size(), c.naming);
+    values.MidiOutIndex = c.storedIndex;
+    values.MidiOutName = c.storedName;
+    std::vector<std::string> said;
+    port.SetNotices([&said](std::string_view line) { said.emplace_back(line); });
+
+    port.BuildOutputList();
+    EXPECT_EQ(port.ChosenEntry(), c.chosen);
+    const std::uint8_t result = port.OpenStoredOutput();
+    EXPECT_EQ(result == 0, !c.opened.empty() || c.index == OutputList::kNone);
+    EXPECT_EQ(values.MidiOutIndex, c.index);
+    EXPECT_EQ(service.opened, c.opened);
+    EXPECT_EQ(values.MidiOutName, c.nameAfter);
+    if (c.said) {
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_TRUE(said[0].starts_with("Faderwell Standard: ")) << said[0];
+        EXPECT_NE(said[0].find(c.said), std::string::npos) << said[0];
+    } else {
+        EXPECT_EQ(said, std::vector<std::string>{});
+    }
+}
+
+constexpr auto kJack = DeviceNaming::kLasting;
+constexpr auto kAlsa = DeviceNaming::kAlsaSequencer;
+const std::string kFluid = "fluidsynth:midi_00";
+const std::string kFluidAlsa = "FLUID Synth (1234):Synth input port (1234:0) 128:0";
+const std::string kFluidAlsaAgain = "FLUID Synth (5678):Synth input port (5678:0) 129:0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoredName,
+    testing::Values(
+        // clang-format off
+        NameCase{"MovedDown", {"midi-monitor:input", kFluid}, kJack, 2, kFluid, 3, 3, {1}, kFluid,
+                 nullptr},
+        NameCase{"MovedUp", {kFluid, "other:in"}, kJack, 5, kFluid, 2, 2, {0}, kFluid, nullptr},
+        // Nothing is opened in its place, and both values are kept for the next start.
+        NameCase{"Vanished", {"midi-monitor:input", "other:in"}, kJack, 2, kFluid, 2, -1, {},
+                 kFluid, "\"fluidsynth:midi_00\" is not listed"},
+        NameCase{"SameNameTwiceTheStoredPositionWins", {"Synth", "Synth", "Synth"}, kJack, 3,
+                 "Synth", 3, 3, {1}, "Synth", nullptr},
+        NameCase{"SameNameTwiceElsewhereTheFirstWins", {"Other", "Synth", "Synth"}, kJack, 2,
+                 "Synth", 3, 3, {1}, "Synth", nullptr},
+        // The client, port and process numbers are new; the next save stores the new name.
+        NameCase{"AlsaNumbersChanged", {"Midi Through:Midi Through Port-0 14:0", kFluidAlsaAgain},
+                 kAlsa, 2, kFluidAlsa, 3, 3, {1}, kFluidAlsaAgain, nullptr},
+        NameCase{"AlsaWordsInBracketsStillCount",
+                 {"Synth (right):in 129:0", "Synth (left):in 130:0"}, kAlsa, 2,
+                 "Synth (left):in 128:0", 3, 3, {1}, "Synth (left):in 130:0", nullptr},
+        // A JACK port's name is taken whole, even where it looks like ALSA's.
+        NameCase{"JackNamesCompareWhole", {"FLUID Synth (5678):in 129:0"}, kJack, 2,
+                 "FLUID Synth (1234):in 128:0", 2, -1, {}, "FLUID Synth (1234):in 128:0",
+                 "\"FLUID Synth (1234):in 128:0\""},
+        // Settings from before names were stored: the position counts, and
+        // what it opens is named at the next save.
+        NameCase{"NoStoredName", {"a:in", "b:in"}, kJack, 3, "", 3, 3, {1}, "b:in", nullptr},
+        NameCase{"NoStoredNameAndThePositionIsGone", {"a:in"}, kJack, 5, "", 5, -1, {}, "",
+                 "number 5 of the list: the device is gone"},
+        NameCase{"MapperByPosition", {"MIDI MAPPER"}, kJack, 1, "MIDI MAPPER", 1, 1,
+                 {Service::kMapper}, "MIDI MAPPER", nullptr},
+        NameCase{"NoneByPosition", {"Synth"}, kJack, 0, "(None)", 0, 0, {}, "(None)", nullptr}),
+    // clang-format on
+    [](const testing::TestParamInfo<NameCase>& test) { return std::string(test.param.name); });
+
+TEST_F(MidiOutPortTest, SaysOnceAtTheListWhenThereIsNoMidiSystemAndWhyEachOpenFails) {
+    std::vector<std::string> said;
+    port.SetNotices([&said](std::string_view line) { said.emplace_back(line); });
+    service.missingSystemAdvice = "no MIDI system found";
+    service.failingOpens = {Service::kMapper};
+    port.BuildOutputList();
+    port.Pick(OutputList::kMapper);
+    port.Pick(OutputList::kNone);
+    EXPECT_EQ(said, (std::vector<std::string>{
+                        "Faderwell Standard: no MIDI system found",
+                        "Faderwell Standard: cannot open the MIDI output \"MIDI MAPPER\": the "
+                        "device is gone"}));
+}
+
 struct ResultCase {
     unsigned code;
     std::uint8_t result;

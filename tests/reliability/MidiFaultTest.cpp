@@ -364,7 +364,9 @@ TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {
     RecordingPrompts prompts;
     RecordingPageOpener opener;
     const auto midi = MakePlatformMidiOutService();
-    Program program(Platform{*midi, registry, prompts, opener});
+    std::vector<std::string> said;  // the program's own lines for standard error
+    Program program(Platform{*midi, registry, prompts, opener,
+                             [&said](std::string_view line) { said.emplace_back(line); }});
     program.Start();
     EXPECT_EQ(program.Refs().Form1->windowTitle().toStdString(), "Faderwell Standard");
     EXPECT_TRUE(prompts.shown.empty());
@@ -393,6 +395,13 @@ TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {
     EXPECT_EQ(prompts.shown,
               std::vector{RecordingPrompts::Note(QStringLiteral("このデバイスは利用できません"))});
     EXPECT_EQ(printed.Take(), "") << "the MIDI libraries spoke up";
+    // Once at start-up what to start, then why the mapper could not be opened.
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_TRUE(said[0].starts_with("Faderwell Standard: no MIDI system found")) << said[0];
+    EXPECT_NE(said[0].find("pw-jack"), std::string::npos) << said[0];
+    EXPECT_EQ(said[1],
+              "Faderwell Standard: cannot open the MIDI output \"MIDI MAPPER\": neither an ALSA "
+              "sequencer nor a JACK server is running");
     // Closing the dialog saved the last pick.
     EXPECT_EQ(registry.values.at("MIDI_OUT").bytes, std::vector<std::uint8_t>{1});
 }

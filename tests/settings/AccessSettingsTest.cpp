@@ -75,6 +75,22 @@ std::vector<LoadCase> LoadCases() {
                  TypeError("MIDI_OUT")},
         LoadCase{"dword_of_one_byte_rejected", {{"SPEED", Of(kDword, {5})}}, {1, 3, 0},
                  TypeError("SPEED")},
+        // The chosen output's name comes beside the three bytes and never
+        // fails the load: another type leaves the output to its position.
+        LoadCase{"output_name",
+                 {{"MIDI_OUT", Binary({2})}, {"MIDI_OUT_NAME", Text("Synth \"A\" \\ 1:in")}},
+                 {2, 3, 0, "Synth \"A\" \\ 1:in"}, kFine},
+        LoadCase{"output_name_of_another_type_ignored",
+                 {{"MIDI_OUT", Binary({2})}, {"MIDI_OUT_NAME", Binary({1})},
+                  {"SPEED", Binary({5})}, {"VENDOR", Binary({2})}},
+                 {2, 5, 2}, kFine},
+        LoadCase{"output_name_as_dword_ignored",
+                 {{"MIDI_OUT_NAME", Of(kDword, {1, 0, 0, 0})}, {"SPEED", Binary({4})}},
+                 {1, 4, 0}, kFine},
+        LoadCase{"output_name_kept_when_a_later_value_fails",
+                 {{"MIDI_OUT", Binary({4})}, {"MIDI_OUT_NAME", Text("b:in")},
+                  {"SPEED", Of(kDword, {5, 0, 0, 0})}},
+                 {4, 3, 0, "b:in"}, TypeError("SPEED")},
         LoadCase{"read_error",
                  {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}, {"VENDOR", Binary({1})}},
                  {2, 3, 0}, "'SPEED' の取得に失敗しました", {"SPEED"}}};
@@ -115,9 +131,11 @@ TEST(Save, WritesLowOrderBytesAndLoadedOutOfRangeValuesUnchanged) {
     ASSERT_EQ(Access(registry, values, SettingsStore::kLoad), std::nullopt);
     values.MidiOutIndex = 0x1FE;
     values.Vendor = -1;
+    values.MidiOutName = "ＦＬＵＩＤ \"Synth\":in";
 
     EXPECT_EQ(Access(registry, values, SettingsStore::kSave), std::nullopt);
     EXPECT_EQ(registry.values, (Values{{"MIDI_OUT", Binary({0xFE})},
+                                       {"MIDI_OUT_NAME", Text("ＦＬＵＩＤ \"Synth\":in")},
                                        {"OTHER", {regtype::kSz, {'x', 0}}},
                                        {"SPEED", Binary({200})},
                                        {"VENDOR", Binary({0xFF})}}));
@@ -134,19 +152,22 @@ class SaveFailure : public testing::TestWithParam<SaveFailureCase> {};
 TEST_P(SaveFailure, KeepsWhatWasWrittenBeforeAndWritesNothingAfter) {
     InMemoryRegistry registry;
     registry.failWrite = {GetParam().failing};
-    ProcessValues values{2, 5, 1};
+    ProcessValues values{2, 5, 1, "Synth"};
 
     EXPECT_EQ(Access(registry, values, SettingsStore::kSave),
               "'" + std::string(GetParam().failing) + "' の設定に失敗しました");
     EXPECT_EQ(registry.values, GetParam().written);
-    EXPECT_EQ(values, (ProcessValues{2, 5, 1}));
+    EXPECT_EQ(values, (ProcessValues{2, 5, 1, "Synth"}));
 }
+
+const Values::value_type kIndex{"MIDI_OUT", Binary({2})};
+const Values::value_type kName{"MIDI_OUT_NAME", Text("Synth")};
 
 INSTANTIATE_TEST_SUITE_P(
     AtEachValue, SaveFailure,
-    testing::Values(SaveFailureCase{"MIDI_OUT", {}},
-                    SaveFailureCase{"SPEED", {{"MIDI_OUT", Binary({2})}}},
-                    SaveFailureCase{"VENDOR", {{"MIDI_OUT", Binary({2})}, {"SPEED", Binary({5})}}}),
+    testing::Values(SaveFailureCase{"MIDI_OUT", {}}, SaveFailureCase{"MIDI_OUT_NAME", {kIndex}},
+                    SaveFailureCase{"SPEED", {kIndex, kName}},
+                    SaveFailureCase{"VENDOR", {kIndex, kName, {"SPEED", Binary({5})}}}),
     [](const auto& test) { return std::string(test.param.failing); });
 
 }  // namespace

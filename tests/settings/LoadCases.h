@@ -18,11 +18,20 @@ namespace faderwell {
 
 // Found by argument lookup from the assertions.
 inline bool operator==(const ProcessValues& a, const ProcessValues& b) {
-    return a.MidiOutIndex == b.MidiOutIndex && a.SpeedStep == b.SpeedStep && a.Vendor == b.Vendor;
+    return a.MidiOutIndex == b.MidiOutIndex && a.SpeedStep == b.SpeedStep && a.Vendor == b.Vendor &&
+           a.MidiOutName == b.MidiOutName;
 }
 
 inline void PrintTo(const ProcessValues& v, std::ostream* os) {
-    *os << "{" << v.MidiOutIndex << ", " << v.SpeedStep << ", " << v.Vendor << "}";
+    *os << "{" << v.MidiOutIndex << ", " << v.SpeedStep << ", " << v.Vendor << ", \""
+        << v.MidiOutName << "\"}";
+}
+
+/// A string value as the registry editor's file holds it: UTF-8 and its NUL.
+inline InMemoryRegistry::Value Text(std::string_view text) {
+    InMemoryRegistry::Value value{regtype::kSz, {text.begin(), text.end()}};
+    value.bytes.push_back(0);
+    return value;
 }
 
 /// One settings call through `registry`, as each run of the program makes:

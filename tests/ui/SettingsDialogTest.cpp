@@ -78,6 +78,7 @@ TEST_F(SettingsDialogTest, EveryWayOfPickingOpensTheEntryAndTitlesTheMainWindow)
     const long sendsAtStart = Count("send");
     const auto expectPicked = [&](int index, const char* entry) {
         EXPECT_EQ(values.MidiOutIndex, index);
+        EXPECT_EQ(values.MidiOutName, entry) << "stored with the position at the next save";
         EXPECT_EQ(form1.windowTitle(), kTitle + " [" + entry + "]");
         // "(None)" opens nothing and still counts as a success.
         EXPECT_EQ(service.open, index != 0) << entry;
@@ -113,6 +114,7 @@ TEST_F(SettingsDialogTest, FailedPickKeepsTheIndexAndTheTitle) {
 
     EXPECT_EQ(prompts.shown, std::vector{RecordingPrompts::Note(kUnavailable)});
     EXPECT_EQ(values.MidiOutIndex, 3);
+    EXPECT_EQ(values.MidiOutName, "Sound Module B");
     EXPECT_EQ(config.MIDIPORT->currentIndex(), 3);
     EXPECT_EQ(form1.windowTitle(), titleBefore);
     EXPECT_FALSE(service.open) << "the output open before was closed";

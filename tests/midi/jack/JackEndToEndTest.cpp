@@ -8,6 +8,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -214,6 +217,38 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     port.SendShortMessage(HiHatTick());
     port.ResetAndClose();
 }
+
+#ifdef FADERWELL_PROGRAM
+TEST_F(JackDevice, TheProgramOpensTheStoredReceiverAfterAnotherInputCameBeforeIt) {
+    JackReceiver other("fw_other");
+    ASSERT_TRUE(other.Ready());
+    JackReceiver stored("fw_stored");
+    ASSERT_TRUE(stored.Ready());
+    port.BuildOutputList();
+    ASSERT_EQ(port.Entries(),
+              (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_other:in", "fw_stored:in"}));
+
+    // Saved when the receiver stood first in the list, with Roland's kit.
+    std::string config =
+        (std::filesystem::temp_directory_path() / "faderwell-config-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(config.data()), nullptr);
+    const std::filesystem::path file = std::filesystem::path(config) / "veldrin" / "faderwell.reg";
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n"
+                           "\"MIDI_OUT\"=hex:02\n\"MIDI_OUT_NAME\"=\"fw_stored:in\"\n"
+                           "\"SPEED\"=hex:03\n\"VENDOR\"=hex:01\n";
+    {
+        ChildProcess program({FADERWELL_PROGRAM},
+                             {{"XDG_CONFIG_HOME=" + config, "QT_QPA_PLATFORM=offscreen"}});
+        ASSERT_TRUE(program.Started());
+        EXPECT_EQ(stored.Take(3), (std::vector<std::string>{"B9 00 3D", "B9 20 02", "C9 00"}));
+        EXPECT_EQ(other.Extra(kQuietAfter), std::nullopt);
+        program.Terminate(30s);
+    }
+    std::filesystem::remove_all(config);
+}
+#endif
 
 // Runs with a server of its own, which it stops while the port is open.
 TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {

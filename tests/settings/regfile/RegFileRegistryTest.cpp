@@ -100,6 +100,23 @@ TEST_F(SettingsFile, WhatTheStoreWritesReadsBackIdentically) {
     }
 }
 
+TEST_F(SettingsFile, TheOutputNameGoesBesideTheIndexAndReadsBackWithQuotesAndAnyCharacter) {
+    const std::string name = "ＦＬＵＩＤ \"Synth\" \\ 1:in";
+    ProcessValues saved{3, 3, 0, name};
+    ASSERT_EQ(Access(saved, SettingsStore::kSave), std::nullopt);
+    EXPECT_EQ(Contents(path_), Settings("\"MIDI_OUT\"=hex:03\n"
+                                        "\"MIDI_OUT_NAME\"=\"ＦＬＵＩＤ \\\"Synth\\\" \\\\ 1:in\"\n"
+                                        "\"SPEED\"=hex:03\n\"VENDOR\"=hex:00\n"));
+    // Text that a quoted string cannot hold is written as hex and reads back the same.
+    for (const std::string& stored : {name, std::string("two\r\nlines")}) {
+        saved.MidiOutName = stored;
+        ASSERT_EQ(Access(saved, SettingsStore::kSave), std::nullopt);
+        ProcessValues loaded{Defaults::Values()};
+        ASSERT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
+        EXPECT_EQ(loaded, saved);
+    }
+}
+
 TEST_F(SettingsFile, ForeignValuesAndSectionsSurviveASaveByteForByte) {
     const std::string foreign =
         "Windows Registry Editor Version 5.00\r\n"
@@ -145,6 +162,7 @@ TEST_P(StoredTypes, ReachTheStoreAsTheirRegistryTypes) {
     EXPECT_EQ(values.MidiOutIndex, GetParam().expected.MidiOutIndex);
     EXPECT_EQ(values.SpeedStep, GetParam().expected.SpeedStep);
     EXPECT_EQ(values.Vendor, GetParam().expected.Vendor);
+    EXPECT_EQ(values.MidiOutName, GetParam().expected.MidiOutName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,7 +176,15 @@ INSTANTIATE_TEST_SUITE_P(
             "two_bytes", "\"MIDI_OUT\"=hex:02,00\n", {1, 3, 0}, "'MIDI_OUT' のデータ型が不正です"},
         TypeCase{
             "none_and_empty", "\"SPEED\"=hex(0):04\n\"VENDOR\"=hex:\n", {1, 4, 0}, std::nullopt},
-        TypeCase{"other_type_and_case", "\"midi_out\"=hex(b):00\n", {0, 3, 0}, std::nullopt}),
+        TypeCase{"other_type_and_case", "\"midi_out\"=hex(b):00\n", {0, 3, 0}, std::nullopt},
+        TypeCase{"output_name",
+                 "\"MIDI_OUT\"=hex:03\n\"MIDI_OUT_NAME\"=\"FLUID Synth:Synth input port\"\n",
+                 {3, 3, 0, "FLUID Synth:Synth input port"},
+                 std::nullopt},
+        TypeCase{"output_name_as_hex_is_ignored",
+                 "\"MIDI_OUT_NAME\"=hex:41,00\n\"SPEED\"=hex:04\n",
+                 {1, 4, 0},
+                 std::nullopt}),
     [](const auto& test) { return std::string(test.param.label); });
 
 // Where the settings cannot be written, or not understood, the key cannot be

@@ -144,6 +144,29 @@ TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinar
     EXPECT_EQ(loaded, (ProcessValues{0xFE, 200, 0xFF}));
 }
 
+TEST_F(WindowsRegistryTest, TheOutputNameIsAStringValueThatKeepsEveryCharacter) {
+    // Beyond the ANSI code page, with the quotes and backslash a file escapes.
+    const std::string name = "ＦＬＵＩＤ \"Synth\" \\ 1:in";
+    ProcessValues values{3, 3, 0, name};
+    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    std::array<wchar_t, 64> text{};
+    DWORD size = sizeof text;
+    DWORD type = REG_NONE;
+    EXPECT_EQ(RegQueryValueExW(key, L"MIDI_OUT_NAME", nullptr, &type,
+                               reinterpret_cast<BYTE*>(text.data()), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(std::wstring(text.data()), L"\xFF26\xFF2C\xFF35\xFF29\xFF24 \"Synth\" \\ 1:in");
+
+    ProcessValues loaded{Defaults::Values()};
+    EXPECT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
+    EXPECT_EQ(loaded, values);
+}
+
 TEST_F(WindowsRegistryTest, AKeyThatCannotBeCreatedLoadsNothingAndFailsTheSaveAtTheFirstValue) {
     // The registry refuses a key name longer than 255 characters.
     const std::string unusable = keyPath_ + "\\" + std::string(300, 'k');

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace faderwell {
+
+/// How a MIDI system names its devices, and so which part of a name
+/// survives a restart of the device.
+enum class DeviceNaming {
+    /// The name is the device's for good (a JACK port, a Windows device).
+    kLasting,
+    /// An ALSA sequencer port as RtMidi names it: "client:port C:P", where
+    /// the client and port numbers are handed out in start order, and some
+    /// clients (FluidSynth) put their process number in both names.
+    kAlsaSequencer,
+};
+
+/// One listed device as the name rule sees it.
+struct NamedDevice {
+    std::string name;
+    DeviceNaming naming{DeviceNaming::kLasting};
+};
+
+/// The part of `name` that stays the same when the device is started again:
+/// a lasting name as it is; an ALSA name without its trailing "C:P" and
+/// without every bracketed number such as "(1234)" or "(1234:0)".
+std::string LastingName(std::string_view name, DeviceNaming naming);
+
+/// The device number of the device the user chose by the name `stored`:
+/// the device whose lasting name equals the stored name's, read the way
+/// that device's system names it. Where several match, the one at
+/// `storedDevice` (the stored position) wins, otherwise the first. Nothing
+/// when none matches.
+std::optional<std::size_t> FindByName(const std::vector<NamedDevice>& devices,
+                                      std::string_view stored,
+                                      std::optional<std::size_t> storedDevice);
+
+}  // namespace faderwell
