@@ -17,6 +17,15 @@ using Clock = std::chrono::steady_clock;
 /// receiver reads what was written, within the next cycle or two.
 constexpr std::uint64_t kSettlingCycles = 2;
 
+/// Client names tried after the one asked for: "name-01" to "name-99".
+constexpr int kLastNameSuffix = 99;
+
+std::string ClientName(const std::string& name, int suffix) {
+    if (suffix == 0)
+        return name;
+    return name + (suffix < 10 ? "-0" : "-") + std::to_string(suffix);
+}
+
 }  // namespace
 
 struct JackMidiOutput::Callbacks {
@@ -24,53 +33,77 @@ struct JackMidiOutput::Callbacks {
         static_cast<JackMidiOutput*>(self)->Process(frames);
         return 0;
     }
-    static void Shutdown(jack_status_t, const char*, void* self) {
-        auto& output = *static_cast<JackMidiOutput*>(self);
-        output.gone_.store(true, std::memory_order_release);
-        output.Wake();
+    // jackd's libjack calls the first, PipeWire's (0.3.65) only the second;
+    // a library may call both.
+    static void InfoShutdown(jack_status_t, const char*, void* self) {
+        static_cast<JackMidiOutput*>(self)->ServerEnded();
     }
-    /// Only a wake-up: the waiting thread asks the graph itself.
-    static void Connect(jack_port_id_t, jack_port_id_t, int connected, void* self) {
-        if (connected != 0)
-            static_cast<JackMidiOutput*>(self)->Wake();
+    static void Shutdown(void* self) { static_cast<JackMidiOutput*>(self)->ServerEnded(); }
+    static void PortRegistration(jack_port_id_t, int registered, void* self) {
+        if (registered != 0)
+            static_cast<JackMidiOutput*>(self)->PortRegistered();
     }
 };
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(
     const std::string& client, const std::string& port,
     const std::optional<std::string>& destination) {
-    auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput());
-    if (!output->Start(client, port))
-        return nullptr;
-    if (destination && !output->ConnectTo(*destination))
-        return nullptr;
-    return output;
+    for (int suffix = 0; suffix <= kLastNameSuffix; ++suffix) {
+        auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput());
+        switch (output->Start(ClientName(client, suffix), port)) {
+            case Started::kNo:
+                return nullptr;
+            case Started::kNameTaken:
+                continue;
+            case Started::kYes:
+                if (destination && !output->ConnectTo(*destination))
+                    return nullptr;
+                return output;
+        }
+    }
+    return nullptr;
 }
 
-bool JackMidiOutput::Start(const std::string& client, const std::string& port) {
+JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const std::string& port) {
     jack_status_t status{};
     client_ = jack_client_open(client.c_str(), JackNoStartServer, &status);
     if (client_ == nullptr)
-        return false;
+        return Started::kNo;
     jack_set_process_callback(client_, &Callbacks::Process, this);
-    jack_on_info_shutdown(client_, &Callbacks::Shutdown, this);
-    jack_set_port_connect_callback(client_, &Callbacks::Connect, this);
+    jack_on_info_shutdown(client_, &Callbacks::InfoShutdown, this);
+    jack_on_shutdown(client_, &Callbacks::Shutdown, this);
+    jack_set_port_registration_callback(client_, &Callbacks::PortRegistration, this);
     rate_ = jack_get_sample_rate(client_);
     headroom_ =
         static_cast<std::uint32_t>(std::uint64_t{rate_} * kHeadroomMicroseconds / 1'000'000);
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    active_ = port_ != nullptr && jack_activate(client_) == 0;
-    return active_;
+    if (port_ == nullptr || !Activate())
+        return Started::kNo;
+    // A client of the same name that came first owns the port name: both
+    // libjack and the server then take its port for ours.
+    if (jack_port_by_name(client_, jack_port_name(port_)) != port_)
+        return Started::kNameTaken;
+    follower_ = std::thread(&JackMidiOutput::Follow, this);
+    return Started::kYes;
+}
+
+bool JackMidiOutput::Activate() {
+    if (!active_ && !ServerGone())
+        active_ = jack_activate(client_) == 0;
+    return active_ && !ServerGone();
 }
 
 bool JackMidiOutput::ConnectTo(const std::string& destination) {
     const auto deadline = Clock::now() + kConnectBound;
-    if (ServerGone())
+    if (!Activate() || jack_port_by_name(client_, destination.c_str()) == nullptr)
         return false;
-    const char* ours = jack_port_name(port_);
-    const int connected = jack_connect(client_, ours, destination.c_str());
-    if (connected != 0 && connected != EEXIST)
-        return false;
+    {
+        const std::lock_guard lock(followLock_);
+        const int connected = jack_connect(client_, jack_port_name(port_), destination.c_str());
+        if (connected != 0 && connected != EEXIST)
+            return false;
+        followed_ = destination;
+    }
     // The server reports the connection to its clients in its own time, and
     // puts it into the graph of a cycle to come: until then a word written
     // to the port reaches nobody.
@@ -83,7 +116,11 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
 }
 
 void JackMidiOutput::Disconnect() {
-    if (ServerGone())
+    {
+        const std::lock_guard lock(followLock_);
+        followed_.clear();
+    }
+    if (ServerGone() || !active_)
         return;
     if (sent_)
         Drain(kDrainBound);
@@ -92,9 +129,45 @@ void JackMidiOutput::Disconnect() {
     // connecting again before the old link has gone would report a
     // connection that is about to vanish.
     WaitFor([this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
+    // No output open: the server need not wake the port every period.
+    jack_deactivate(client_);
+    active_ = false;
+}
+
+void JackMidiOutput::PortRegistered() {
+    if (!registered_.exchange(true))
+        registration_.release();
+}
+
+void JackMidiOutput::Follow() {
+    // libjack lets no client call the server from its callbacks: the
+    // connection is made here, on a thread of our own.
+    while (true) {
+        registration_.acquire();
+        registered_.store(false);
+        if (stopFollowing_.load())
+            return;
+        const std::lock_guard lock(followLock_);
+        const char* followed = followed_.c_str();
+        if (followed_.empty() || ServerGone() || jack_port_connected_to(port_, followed) != 0 ||
+            jack_port_by_name(client_, followed) == nullptr)
+            continue;
+        // Words sent while the input was away have gone nowhere: the
+        // connection carries only what is sent from now on.
+        jack_connect(client_, jack_port_name(port_), followed);
+    }
+}
+
+void JackMidiOutput::StopFollowing() {
+    if (!follower_.joinable())
+        return;
+    stopFollowing_.store(true);
+    PortRegistered();
+    follower_.join();
 }
 
 JackMidiOutput::~JackMidiOutput() {
+    StopFollowing();
     if (client_ == nullptr)
         return;
     if (active_ && sent_)
@@ -140,7 +213,7 @@ void JackMidiOutput::Drain(std::chrono::milliseconds bound) {
 
 template <typename Condition>
 bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
-    waiting_.store(true, std::memory_order_release);
+    waiting_.store(true);
     bool met = false;
     while (!ServerGone()) {
         if (done()) {
@@ -154,15 +227,20 @@ bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
             break;
         }
     }
-    waiting_.store(false, std::memory_order_release);
+    waiting_.store(false);
     while (wake_.try_acquire()) {
     }
     return met && !ServerGone();
 }
 
 void JackMidiOutput::Wake() {
-    if (waiting_.load(std::memory_order_acquire))
+    if (waiting_.load())
         wake_.release();
+}
+
+void JackMidiOutput::ServerEnded() {
+    gone_.store(true);
+    Wake();
 }
 
 void JackMidiOutput::Process(std::uint32_t frames) {
