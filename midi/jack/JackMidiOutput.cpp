@@ -107,11 +107,13 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
     // The server reports the connection to its clients in its own time, and
     // puts it into the graph of a cycle to come: until then a word written
     // to the port reaches nobody.
-    if (!WaitFor([&] { return jack_port_connected_to(port_, destination.c_str()) != 0; }, deadline))
+    if (!WaitFor(
+            caller_, [&] { return jack_port_connected_to(port_, destination.c_str()) != 0; },
+            deadline))
         return false;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
     return WaitFor(
-        [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+        caller_, [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
         deadline);
 }
 
@@ -128,7 +130,8 @@ void JackMidiOutput::Disconnect() {
     // PipeWire's libjack takes a link that it still lists for a new one:
     // connecting again before the old link has gone would report a
     // connection that is about to vanish.
-    WaitFor([this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
+    WaitFor(
+        caller_, [this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
     // No output open: the server need not wake the port every period.
     jack_deactivate(client_);
     active_ = false;
@@ -147,14 +150,23 @@ void JackMidiOutput::Follow() {
         registered_.store(false);
         if (stopFollowing_.load())
             return;
+        {
+            const std::lock_guard lock(followLock_);
+            if (followed_.empty() || ServerGone() ||
+                jack_port_connected_to(port_, followed_.c_str()) != 0)
+                continue;
+        }
+        // What was sent while the input was away goes nowhere, also where
+        // the server paused the port while the graph changed (PipeWire
+        // does): only then is the input connected.
+        WaitForWordsSoFar(following_, Clock::now() + kConnectBound);
+        if (stopFollowing_.load())
+            return;
         const std::lock_guard lock(followLock_);
-        const char* followed = followed_.c_str();
-        if (followed_.empty() || ServerGone() || jack_port_connected_to(port_, followed) != 0 ||
-            jack_port_by_name(client_, followed) == nullptr)
-            continue;
-        // Words sent while the input was away have gone nowhere: the
-        // connection carries only what is sent from now on.
-        jack_connect(client_, jack_port_name(port_), followed);
+        if (!followed_.empty() && !ServerGone() &&
+            jack_port_connected_to(port_, followed_.c_str()) == 0 &&
+            jack_port_by_name(client_, followed_.c_str()) != nullptr)
+            jack_connect(client_, jack_port_name(port_), followed_.c_str());
     }
 }
 
@@ -163,6 +175,7 @@ void JackMidiOutput::StopFollowing() {
         return;
     stopFollowing_.store(true);
     PortRegistered();
+    following_.Wake();
     follower_.join();
 }
 
@@ -203,17 +216,20 @@ void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
 
 void JackMidiOutput::Drain(std::chrono::milliseconds bound) {
     const auto deadline = Clock::now() + bound;
-    if (!WaitFor([this] { return ring_.Empty(); }, deadline))
+    if (!WaitFor(
+            caller_, [this] { return ring_.Empty(); }, deadline))
         return;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-    if (WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
-                deadline))
+    if (WaitFor(
+            caller_,
+            [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+            deadline))
         sent_ = false;  // nothing left to wait for at the next close
 }
 
 template <typename Condition>
-bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
-    waiting_.store(true);
+bool JackMidiOutput::WaitFor(Waiter& waiter, Condition done, Clock::time_point deadline) {
+    waiter.waiting.store(true);
     bool met = false;
     while (!ServerGone()) {
         if (done()) {
@@ -222,20 +238,34 @@ bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
         }
         // Woken by the next cycle or notification; the deadline only
         // bounds a server that has stalled.
-        if (!wake_.try_acquire_until(deadline) && Clock::now() >= deadline) {
+        if (!waiter.wake.try_acquire_until(deadline) && Clock::now() >= deadline) {
             met = done();
             break;
         }
     }
-    waiting_.store(false);
-    while (wake_.try_acquire()) {
+    waiter.waiting.store(false);
+    while (waiter.wake.try_acquire()) {
     }
     return met && !ServerGone();
 }
 
+bool JackMidiOutput::WaitForWordsSoFar(Waiter& waiter, Clock::time_point deadline) {
+    // A word leaves within the headroom and two periods of being handed
+    // over; the cycles that cover that much time have popped it.
+    const std::uint32_t period = std::max<std::uint32_t>(jack_get_buffer_size(client_), 1);
+    const std::uint64_t turn = (headroom_ + 2 * period) / period + kSettlingCycles;
+    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    return WaitFor(
+        waiter,
+        [&] {
+            return stopFollowing_.load() || cycles_.load(std::memory_order_acquire) >= seen + turn;
+        },
+        deadline);
+}
+
 void JackMidiOutput::Wake() {
-    if (waiting_.load())
-        wake_.release();
+    caller_.Wake();
+    following_.Wake();
 }
 
 void JackMidiOutput::ServerEnded() {

@@ -96,10 +96,27 @@ private:
 
     enum class Started { kYes, kNameTaken, kNo };
     Started Start(const std::string& client, const std::string& port);
+    /// A thread that waits for the process thread: the user-interface
+    /// thread, or the follower. Set `waiting` first, then look; the process
+    /// thread and the notifications release the semaphore only while it is
+    /// set, so it never overflows. Sequentially consistent, as is `gone_`:
+    /// each side stores its own flag, then loads the other's, and at least
+    /// one of them must see the other's store.
+    struct Waiter {
+        std::atomic<bool> waiting{false};
+        std::counting_semaphore<> wake{0};
+        void Wake() {
+            if (waiting.load())
+                wake.release();
+        }
+    };
     /// Waits until `done` holds, a process cycle or a notification at a
     /// time, at most until `deadline`; false when the server went first.
     template <typename Condition>
-    bool WaitFor(Condition done, std::chrono::steady_clock::time_point deadline);
+    bool WaitFor(Waiter& waiter, Condition done, std::chrono::steady_clock::time_point deadline);
+    /// Until the words handed over so far have had their turn to leave, or
+    /// the follower is to stop, at most until `deadline`.
+    bool WaitForWordsSoFar(Waiter& waiter, std::chrono::steady_clock::time_point deadline);
 
     struct Callbacks;  // what libjack calls, with libjack's own types
     friend struct Callbacks;
@@ -122,15 +139,10 @@ private:
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only
 
-    /// Set by the shutdown callbacks; sequentially consistent, as is
-    /// `waiting_`: each side stores its own flag, then loads the other's,
-    /// and at least one of them must see the other's store.
-    std::atomic<bool> gone_{false};
+    std::atomic<bool> gone_{false};         // set by the shutdown callbacks
     std::atomic<std::uint64_t> cycles_{0};  // process cycles completed
-    /// The waiting thread sets `waiting_`; the process thread and the
-    /// notifications release the semaphore only then, so it never overflows.
-    std::atomic<bool> waiting_{false};
-    std::counting_semaphore<> wake_{0};
+    Waiter caller_;                         // the user-interface thread
+    Waiter following_;                      // the follower
 
     /// The input to follow ("client:port"); empty while the output is not
     /// connected to one. The user-interface thread and the follower change
