@@ -56,8 +56,10 @@ public:
         ready_ = jack_activate(client_) == 0;
     }
     ~ClientCounter() {
-        // libjack crashes closing a client whose server has gone; the
-        // process ends soon after, and takes the client with it.
+        // jackd's libjack crashes closing a client whose server was stopped
+        // when another client of the process was closed after the stop (the
+        // program's output is): the process ends soon after, and takes the
+        // client with it. The program holds one client at a time.
         if (client_ != nullptr && !serverGone)
             jack_client_close(client_);
     }
