@@ -319,6 +319,7 @@ TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDe
     RtMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
+    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
     ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
@@ -360,6 +361,8 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
     MidiOutPort second(secondService, values);
     first.BuildOutputList();
     second.BuildOutputList();
+    ASSERT_EQ(first.Entries().size(), 3u);  // the receiver is listed
+    ASSERT_EQ(second.Entries().size(), 3u);
     ASSERT_EQ(first.Pick(OutputList::kFirstDevice), 0);
     ASSERT_EQ(second.Pick(OutputList::kFirstDevice), 0);
 
@@ -382,6 +385,7 @@ TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
     RtMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
+    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
     ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
     const std::string caption = port.Caption();
     port.SendShortMessage(HiHatTick());
