@@ -337,17 +337,22 @@ TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDe
     ASSERT_TRUE(server.Start()) << server.Error();
     receiver = StartReceiver("fw_life_synth");
     ASSERT_TRUE(receiver->Ready());
-    // The entry the user picks again is found by its name on the new server.
-    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
-    port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
-    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B2 07 64"});
-
+    // As in the settings dialog, the arrow keys pass "MIDI MAPPER" on their
+    // way back to the receiver.
     ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
-    EXPECT_EQ(receiver->Take(2 * midi::kChannelCount), SilencingWords());
     ASSERT_EQ(Connect("Faderwell Standard:Faderwell Standard", "fw_life_synth:in"), 0);
     port.SendShortMessage(HiHatTick());
     EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    // The entry is found by its name on the new server.
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    std::vector<std::string> expected{"89 2A 00"};  // the reset ends the hi-hat
+    const auto silencing = SilencingWords();
+    expected.insert(expected.end(), silencing.begin(), silencing.end());
+    EXPECT_EQ(receiver->Take(expected.size()), expected);
+    port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
+    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B2 07 64"});
     port.ResetAndClose();
+    EXPECT_EQ(receiver->Take(silencing.size()), silencing);
 }
 
 TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
