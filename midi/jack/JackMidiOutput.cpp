@@ -76,11 +76,16 @@ JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const s
     rate_ = jack_get_sample_rate(client_);
     headroom_ =
         static_cast<std::uint32_t>(std::uint64_t{rate_} * kHeadroomMicroseconds / 1'000'000);
+    // A client of the same name that came first owns the port name: both
+    // libjack and the server would take its port for ours. It is left alone
+    // before this client has a port or takes part in the graph.
+    const std::string name = std::string(jack_get_client_name(client_)) + ":" + port;
+    if (jack_port_by_name(client_, name.c_str()) != nullptr)
+        return Started::kNameTaken;
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (port_ == nullptr || !Activate())
         return Started::kNo;
-    // A client of the same name that came first owns the port name: both
-    // libjack and the server then take its port for ours.
+    // One that started at the same moment.
     if (jack_port_by_name(client_, jack_port_name(port_)) != port_)
         return Started::kNameTaken;
     follower_ = std::thread(&JackMidiOutput::Follow, this);
