@@ -257,8 +257,10 @@ bool JackMidiOutput::WaitFor(Waiter& waiter, Condition done, Clock::time_point d
 bool JackMidiOutput::WaitForWordsSoFar(Waiter& waiter, Clock::time_point deadline) {
     // A word leaves within the headroom and two periods of being handed
     // over; the cycles that cover that much time have popped it.
-    const std::uint32_t period = std::max<std::uint32_t>(jack_get_buffer_size(client_), 1);
-    const std::uint64_t turn = (headroom_ + 2 * period) / period + kSettlingCycles;
+    const std::uint64_t period = std::max<std::uint32_t>(jack_get_buffer_size(client_), 1);
+    const std::uint64_t headroom =
+        std::uint64_t{jack_get_sample_rate(client_)} * kHeadroomMicroseconds / 1'000'000;
+    const std::uint64_t turn = (headroom + 2 * period) / period + kSettlingCycles;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
     return WaitFor(
         waiter,
