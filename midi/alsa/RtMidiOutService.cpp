@@ -155,27 +155,29 @@ std::unique_ptr<Output> OpenAlsa(const std::optional<std::string>& name, unsigne
 
 /// A JACK output connected to the input `name`, or unconnected for the
 /// mapper; null (and `error` set) when that fails. `idleJack` is the output
-/// of the last JACK open, kept disconnected while no JACK output is open.
+/// of the last JACK open, kept disconnected and inactive while no JACK
+/// output is open.
 std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
                                  std::unique_ptr<JackMidiOutput>& idleJack, unsigned& error) {
-    auto output = std::make_unique<Output>();
-    // The client of the last JACK output serves again, unless its server has gone.
-    if (idleJack && idleJack->ServerGone())
+    // The client of the last JACK output serves again, unless its server has
+    // gone: then a server running now gets a client of its own.
+    if (idleJack && !idleJack->Activate())
         idleJack.reset();
-    if (idleJack) {
-        if (name && !idleJack->ConnectTo(*name)) {
-            idleJack->Disconnect();
-            error = kBadDevice;
-            return nullptr;
-        }
-        output->jack = std::move(idleJack);
-        return output;
-    }
-    output->jack = JackMidiOutput::Open(Title(), Title(), name);
-    if (!output->jack) {
+    auto jack =
+        idleJack ? std::move(idleJack) : JackMidiOutput::Open(Title(), Title(), std::nullopt);
+    if (!jack) {
         error = name ? kBadDevice : kNoMidiService;
         return nullptr;
     }
+    if (name && !jack->ConnectTo(*name)) {
+        jack->Disconnect();
+        if (!jack->ServerGone())
+            idleJack = std::move(jack);
+        error = kBadDevice;
+        return nullptr;
+    }
+    auto output = std::make_unique<Output>();
+    output->jack = std::move(jack);
     return output;
 }
 
@@ -185,8 +187,9 @@ struct RtMidiOutService::State {
     std::vector<Device> devices;
     bool systemFound{true};  // an ALSA sequencer or a JACK server, at the last snapshot
     std::unique_ptr<Output> output;
-    /// The JACK output of the last JACK open, disconnected while no JACK
-    /// output is open, and connected again at the next JACK open.
+    /// The JACK output of the last JACK open, disconnected and inactive
+    /// while no JACK output is open, and connected again at the next JACK
+    /// open; dropped once its server has gone.
     std::unique_ptr<JackMidiOutput> idleJack;
     SoundingNotes notes;
     std::optional<std::chrono::steady_clock::time_point> due;
@@ -298,11 +301,14 @@ void RtMidiOutService::Reset() {
 
 void RtMidiOutService::Close() {
     if (state_->output && state_->output->jack) {
-        // Waits here, briefly, for the last words to leave.
+        // Waits here, briefly, for the last words to leave; at once when the
+        // server has gone.
         state_->output->jack->Disconnect();
         if (!state_->output->jack->ServerGone())
             state_->idleJack = std::move(state_->output->jack);
     }
+    if (state_->idleJack && state_->idleJack->ServerGone())
+        state_->idleJack.reset();
     state_->output.reset();
     state_->notes.Clear();
 }

@@ -17,6 +17,15 @@ using Clock = std::chrono::steady_clock;
 /// receiver reads what was written, within the next cycle or two.
 constexpr std::uint64_t kSettlingCycles = 2;
 
+/// Client names tried after the one asked for: "name-01" to "name-99".
+constexpr int kLastNameSuffix = 99;
+
+std::string ClientName(const std::string& name, int suffix) {
+    if (suffix == 0)
+        return name;
+    return name + (suffix < 10 ? "-0" : "-") + std::to_string(suffix);
+}
+
 }  // namespace
 
 struct JackMidiOutput::Callbacks {
@@ -24,66 +33,101 @@ struct JackMidiOutput::Callbacks {
         static_cast<JackMidiOutput*>(self)->Process(frames);
         return 0;
     }
-    static void Shutdown(jack_status_t, const char*, void* self) {
-        auto& output = *static_cast<JackMidiOutput*>(self);
-        output.gone_.store(true, std::memory_order_release);
-        output.Wake();
+    // jackd's libjack calls the first, PipeWire's (0.3.65) only the second;
+    // a library may call both.
+    static void InfoShutdown(jack_status_t, const char*, void* self) {
+        static_cast<JackMidiOutput*>(self)->ServerEnded();
     }
-    /// Only a wake-up: the waiting thread asks the graph itself.
-    static void Connect(jack_port_id_t, jack_port_id_t, int connected, void* self) {
-        if (connected != 0)
-            static_cast<JackMidiOutput*>(self)->Wake();
+    static void Shutdown(void* self) { static_cast<JackMidiOutput*>(self)->ServerEnded(); }
+    static void PortRegistration(jack_port_id_t, int registered, void* self) {
+        if (registered != 0)
+            static_cast<JackMidiOutput*>(self)->PortRegistered();
     }
 };
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(
     const std::string& client, const std::string& port,
     const std::optional<std::string>& destination) {
-    auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput());
-    if (!output->Start(client, port))
-        return nullptr;
-    if (destination && !output->ConnectTo(*destination))
-        return nullptr;
-    return output;
+    for (int suffix = 0; suffix <= kLastNameSuffix; ++suffix) {
+        auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput());
+        switch (output->Start(ClientName(client, suffix), port)) {
+            case Started::kNo:
+                return nullptr;
+            case Started::kNameTaken:
+                continue;
+            case Started::kYes:
+                if (destination && !output->ConnectTo(*destination))
+                    return nullptr;
+                return output;
+        }
+    }
+    return nullptr;
 }
 
-bool JackMidiOutput::Start(const std::string& client, const std::string& port) {
+JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const std::string& port) {
     jack_status_t status{};
     client_ = jack_client_open(client.c_str(), JackNoStartServer, &status);
     if (client_ == nullptr)
-        return false;
+        return Started::kNo;
     jack_set_process_callback(client_, &Callbacks::Process, this);
-    jack_on_info_shutdown(client_, &Callbacks::Shutdown, this);
-    jack_set_port_connect_callback(client_, &Callbacks::Connect, this);
+    jack_on_info_shutdown(client_, &Callbacks::InfoShutdown, this);
+    jack_on_shutdown(client_, &Callbacks::Shutdown, this);
+    jack_set_port_registration_callback(client_, &Callbacks::PortRegistration, this);
     rate_ = jack_get_sample_rate(client_);
     headroom_ =
         static_cast<std::uint32_t>(std::uint64_t{rate_} * kHeadroomMicroseconds / 1'000'000);
+    // A client of the same name that came first owns the port name: both
+    // libjack and the server would take its port for ours. It is left alone
+    // before this client has a port or takes part in the graph.
+    const std::string name = std::string(jack_get_client_name(client_)) + ":" + port;
+    if (jack_port_by_name(client_, name.c_str()) != nullptr)
+        return Started::kNameTaken;
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    active_ = port_ != nullptr && jack_activate(client_) == 0;
-    return active_;
+    if (port_ == nullptr || !Activate())
+        return Started::kNo;
+    // One that started at the same moment.
+    if (jack_port_by_name(client_, jack_port_name(port_)) != port_)
+        return Started::kNameTaken;
+    follower_ = std::thread(&JackMidiOutput::Follow, this);
+    return Started::kYes;
+}
+
+bool JackMidiOutput::Activate() {
+    if (!active_ && !ServerGone())
+        active_ = jack_activate(client_) == 0;
+    return active_ && !ServerGone();
 }
 
 bool JackMidiOutput::ConnectTo(const std::string& destination) {
     const auto deadline = Clock::now() + kConnectBound;
-    if (ServerGone())
+    if (!Activate() || jack_port_by_name(client_, destination.c_str()) == nullptr)
         return false;
-    const char* ours = jack_port_name(port_);
-    const int connected = jack_connect(client_, ours, destination.c_str());
-    if (connected != 0 && connected != EEXIST)
-        return false;
+    {
+        const std::lock_guard lock(followLock_);
+        const int connected = jack_connect(client_, jack_port_name(port_), destination.c_str());
+        if (connected != 0 && connected != EEXIST)
+            return false;
+        followed_ = destination;
+    }
     // The server reports the connection to its clients in its own time, and
     // puts it into the graph of a cycle to come: until then a word written
     // to the port reaches nobody.
-    if (!WaitFor([&] { return jack_port_connected_to(port_, destination.c_str()) != 0; }, deadline))
+    if (!WaitFor(
+            caller_, [&] { return jack_port_connected_to(port_, destination.c_str()) != 0; },
+            deadline))
         return false;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
     return WaitFor(
-        [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+        caller_, [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
         deadline);
 }
 
 void JackMidiOutput::Disconnect() {
-    if (ServerGone())
+    {
+        const std::lock_guard lock(followLock_);
+        followed_.clear();
+    }
+    if (ServerGone() || !active_)
         return;
     if (sent_)
         Drain(kDrainBound);
@@ -91,10 +135,57 @@ void JackMidiOutput::Disconnect() {
     // PipeWire's libjack takes a link that it still lists for a new one:
     // connecting again before the old link has gone would report a
     // connection that is about to vanish.
-    WaitFor([this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
+    WaitFor(
+        caller_, [this] { return jack_port_connected(port_) == 0; }, Clock::now() + kDrainBound);
+    // No output open: the server need not wake the port every period.
+    jack_deactivate(client_);
+    active_ = false;
+}
+
+void JackMidiOutput::PortRegistered() {
+    if (!registered_.exchange(true))
+        registration_.release();
+}
+
+void JackMidiOutput::Follow() {
+    // libjack lets no client call the server from its callbacks: the
+    // connection is made here, on a thread of our own.
+    while (true) {
+        registration_.acquire();
+        registered_.store(false);
+        if (stopFollowing_.load())
+            return;
+        {
+            const std::lock_guard lock(followLock_);
+            if (followed_.empty() || ServerGone() ||
+                jack_port_connected_to(port_, followed_.c_str()) != 0)
+                continue;
+        }
+        // What was sent while the input was away goes nowhere, also where
+        // the server paused the port while the graph changed (PipeWire
+        // does): only then is the input connected.
+        WaitForWordsSoFar(following_, Clock::now() + kConnectBound);
+        if (stopFollowing_.load())
+            return;
+        const std::lock_guard lock(followLock_);
+        if (!followed_.empty() && !ServerGone() &&
+            jack_port_connected_to(port_, followed_.c_str()) == 0 &&
+            jack_port_by_name(client_, followed_.c_str()) != nullptr)
+            jack_connect(client_, jack_port_name(port_), followed_.c_str());
+    }
+}
+
+void JackMidiOutput::StopFollowing() {
+    if (!follower_.joinable())
+        return;
+    stopFollowing_.store(true);
+    PortRegistered();
+    following_.Wake();
+    follower_.join();
 }
 
 JackMidiOutput::~JackMidiOutput() {
+    StopFollowing();
     if (client_ == nullptr)
         return;
     if (active_ && sent_)
@@ -130,17 +221,20 @@ void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
 
 void JackMidiOutput::Drain(std::chrono::milliseconds bound) {
     const auto deadline = Clock::now() + bound;
-    if (!WaitFor([this] { return ring_.Empty(); }, deadline))
+    if (!WaitFor(
+            caller_, [this] { return ring_.Empty(); }, deadline))
         return;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-    if (WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
-                deadline))
+    if (WaitFor(
+            caller_,
+            [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+            deadline))
         sent_ = false;  // nothing left to wait for at the next close
 }
 
 template <typename Condition>
-bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
-    waiting_.store(true, std::memory_order_release);
+bool JackMidiOutput::WaitFor(Waiter& waiter, Condition done, Clock::time_point deadline) {
+    waiter.waiting.store(true);
     bool met = false;
     while (!ServerGone()) {
         if (done()) {
@@ -149,20 +243,41 @@ bool JackMidiOutput::WaitFor(Condition done, Clock::time_point deadline) {
         }
         // Woken by the next cycle or notification; the deadline only
         // bounds a server that has stalled.
-        if (!wake_.try_acquire_until(deadline) && Clock::now() >= deadline) {
+        if (!waiter.wake.try_acquire_until(deadline) && Clock::now() >= deadline) {
             met = done();
             break;
         }
     }
-    waiting_.store(false, std::memory_order_release);
-    while (wake_.try_acquire()) {
+    waiter.waiting.store(false);
+    while (waiter.wake.try_acquire()) {
     }
     return met && !ServerGone();
 }
 
+bool JackMidiOutput::WaitForWordsSoFar(Waiter& waiter, Clock::time_point deadline) {
+    // A word leaves within the headroom and two periods of being handed
+    // over; the cycles that cover that much time have popped it.
+    const std::uint64_t period = std::max<std::uint32_t>(jack_get_buffer_size(client_), 1);
+    const std::uint64_t headroom =
+        std::uint64_t{jack_get_sample_rate(client_)} * kHeadroomMicroseconds / 1'000'000;
+    const std::uint64_t turn = (headroom + 2 * period) / period + kSettlingCycles;
+    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    return WaitFor(
+        waiter,
+        [&] {
+            return stopFollowing_.load() || cycles_.load(std::memory_order_acquire) >= seen + turn;
+        },
+        deadline);
+}
+
 void JackMidiOutput::Wake() {
-    if (waiting_.load(std::memory_order_acquire))
-        wake_.release();
+    caller_.Wake();
+    following_.Wake();
+}
+
+void JackMidiOutput::ServerEnded() {
+    gone_.store(true);
+    Wake();
 }
 
 void JackMidiOutput::Process(std::uint32_t frames) {

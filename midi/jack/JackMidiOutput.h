@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <semaphore>
 #include <string>
+#include <thread>
 
 #include "midi/jack/CycleClock.h"
 #include "midi/jack/StampedWordRing.h"
@@ -28,6 +30,10 @@ namespace faderwell {
 /// the server has gone, nothing is written any more and closing costs
 /// nothing. The destructor drains what was sent (bounded), then closes the
 /// client before anything the process thread reads is freed.
+///
+/// The input it was connected to is followed: should it go away and a port
+/// of the same name appear again (a synthesizer restarted), the output
+/// connects to it again by itself.
 class JackMidiOutput {
 public:
     /// How long an open waits for its connection and a close for its words
@@ -39,7 +45,9 @@ public:
     /// to the input port `destination` ("client:port") when one is given.
     /// Returns only once the connection is in place; null when no server
     /// runs, the destination is missing or the connection does not come.
-    /// Never starts a server.
+    /// Never starts a server. Where another client already has the name
+    /// (PipeWire leaves names as they are asked for), the client takes the
+    /// first free one of `client-01` to `client-99`, as jackd does itself.
     static std::unique_ptr<JackMidiOutput> Open(const std::string& client, const std::string& port,
                                                 const std::optional<std::string>& destination);
     ~JackMidiOutput();
@@ -66,32 +74,60 @@ public:
     /// Returns at once when the server has gone.
     void Drain(std::chrono::milliseconds bound);
     /// Lets what was sent leave, then drops every connection of the port,
-    /// so that nothing sent later reaches anyone; the client stays, ready
-    /// for ConnectTo. Opening a client afresh for every output costs
-    /// PipeWire's libjack memory it never gives back.
+    /// so that nothing sent later reaches anyone, and stops the port's
+    /// process cycles; the client stays, ready for Activate or ConnectTo.
+    /// Opening a client afresh for every output costs PipeWire's libjack
+    /// memory it never gives back.
     void Disconnect();
+    /// Takes process cycles again after Disconnect; false when the server
+    /// has gone (PipeWire's libjack tells an inactive client nothing of it).
+    bool Activate();
     /// Connects the port to the input `destination` ("client:port") and
-    /// returns once the connection is in place (bounded); false when the
-    /// input is missing or the connection does not come.
+    /// returns once the connection is in place (bounded); false at once when
+    /// the input is missing, or when the connection does not come.
     bool ConnectTo(const std::string& destination);
 
-    bool ServerGone() const { return gone_.load(std::memory_order_acquire); }
+    bool ServerGone() const { return gone_.load(); }
     /// Words dropped because the ring was full.
     std::uint64_t Dropped() const { return dropped_; }
 
 private:
     JackMidiOutput() = default;
 
-    bool Start(const std::string& client, const std::string& port);
+    enum class Started { kYes, kNameTaken, kNo };
+    Started Start(const std::string& client, const std::string& port);
+    /// A thread that waits for the process thread: the user-interface
+    /// thread, or the follower. Set `waiting` first, then look; the process
+    /// thread and the notifications release the semaphore only while it is
+    /// set, so it never overflows. Sequentially consistent, as is `gone_`:
+    /// each side stores its own flag, then loads the other's, and at least
+    /// one of them must see the other's store.
+    struct Waiter {
+        std::atomic<bool> waiting{false};
+        std::counting_semaphore<> wake{0};
+        void Wake() {
+            if (waiting.load())
+                wake.release();
+        }
+    };
     /// Waits until `done` holds, a process cycle or a notification at a
     /// time, at most until `deadline`; false when the server went first.
     template <typename Condition>
-    bool WaitFor(Condition done, std::chrono::steady_clock::time_point deadline);
+    bool WaitFor(Waiter& waiter, Condition done, std::chrono::steady_clock::time_point deadline);
+    /// Until the words handed over so far have had their turn to leave, or
+    /// the follower is to stop, at most until `deadline`.
+    bool WaitForWordsSoFar(Waiter& waiter, std::chrono::steady_clock::time_point deadline);
 
     struct Callbacks;  // what libjack calls, with libjack's own types
     friend struct Callbacks;
     void Process(std::uint32_t frames);
     void Wake();
+    void ServerEnded();
+    /// The follower's thread: connects to the followed input again whenever
+    /// a port registers while the connection is missing.
+    void Follow();
+    void PortRegistered();
+    void StopFollowing();
 
     jack_client_t* client_{nullptr};
     jack_port_t* port_{nullptr};
@@ -103,12 +139,22 @@ private:
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only
 
-    std::atomic<bool> gone_{false};
+    std::atomic<bool> gone_{false};         // set by the shutdown callbacks
     std::atomic<std::uint64_t> cycles_{0};  // process cycles completed
-    /// The waiting thread sets `waiting_`; the process thread and the
-    /// notifications release the semaphore only then, so it never overflows.
-    std::atomic<bool> waiting_{false};
-    std::counting_semaphore<> wake_{0};
+    Waiter caller_;                         // the user-interface thread
+    Waiter following_;                      // the follower
+
+    /// The input to follow ("client:port"); empty while the output is not
+    /// connected to one. The user-interface thread and the follower change
+    /// the connection only under the lock.
+    std::string followed_;
+    std::mutex followLock_;
+    /// Set by the registration callback, cleared by the follower before it
+    /// looks, so that the semaphore is released at most once in between.
+    std::atomic<bool> registered_{false};
+    std::atomic<bool> stopFollowing_{false};
+    std::binary_semaphore registration_{0};
+    std::thread follower_;
 };
 
 }  // namespace faderwell

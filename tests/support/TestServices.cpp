@@ -301,6 +301,11 @@ void PipeWireInstance::Stop() {
         process_->Terminate(kStopDeadline);
 }
 
+void PipeWireInstance::Kill() {
+    if (process_)
+        process_->Kill();
+}
+
 pid_t PipeWireInstance::Release() {
     return process_ ? process_->Release() : -1;
 }

@@ -88,6 +88,8 @@ public:
     /// waits until a JACK client can open on it.
     bool Start(bool endsWithParent = true);
     void Stop();
+    /// SIGKILL, as a crash or `kill -9` ends it.
+    void Kill();
     pid_t Release();
 
     /// What a JACK client needs in its environment to use this instance

@@ -1,7 +1,9 @@
 // End to end against a real JACK server (dummy driver, a server name of the
 // test run's own): words leave the process and reach another JACK client,
 // exactly and in order, and a device or server that goes away takes nothing
-// without crashing or blocking the sender.
+// without crashing or blocking the sender. What a desktop does to the output
+// over its life (the server killed and started again, a second program, the
+// synthesizer restarted) runs on jackd and on a private PipeWire instance.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
@@ -57,8 +59,10 @@ public:
         ready_ = jack_activate(client_) == 0;
     }
     ~ClientCounter() {
-        // libjack crashes closing a client whose server has gone; the
-        // process ends soon after, and takes the client with it.
+        // jackd's libjack crashes closing a client whose server was stopped
+        // when another client of the process was closed after the stop (the
+        // program's output is): the process ends soon after, and takes the
+        // client with it. The program holds one client at a time.
         if (client_ != nullptr && !serverGone)
             jack_client_close(client_);
     }
@@ -66,6 +70,16 @@ public:
     ClientCounter& operator=(const ClientCounter&) = delete;
 
     bool Ready() const { return ready_; }
+    /// The MIDI output ports whose names match `pattern`, as this client sees them.
+    std::vector<std::string> OutputPorts(const std::string& pattern) const {
+        std::vector<std::string> names;
+        if (const char** ports = jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                                JackPortIsOutput)) {
+            for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
+            jack_free(ports);
+        }
+        return names;
+    }
     std::atomic<int> admitted{0};
     std::atomic<int> letGo{0};
     std::atomic<bool> serverGone{false};
@@ -250,14 +264,72 @@ TEST_F(JackDevice, TheProgramOpensTheStoredReceiverAfterAnotherInputCameBeforeIt
 }
 #endif
 
-// Runs with a server of its own, which it stops while the port is open.
-TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
-    JackServer server(JackServerOptions{TestServerName("gone")});
-    UseJackServer serverName(server.Name());
-    ASSERT_TRUE(server.Start()) << server.Error();
+enum class ServerKind { kJackd, kPipeWire };
 
-    RtMidiOutService service;
+/// A server of the test's own, jackd or PipeWire, that the test may kill and
+/// start again under the same name. A PipeWire test's process must have
+/// PipeWire's libjack on its library path.
+class LifeServer {
+public:
+    explicit LifeServer(ServerKind kind) {
+        if (kind == ServerKind::kJackd) {
+            jackd_ = std::make_unique<JackServer>(JackServerOptions{TestServerName("life")});
+            name_ = std::make_unique<UseJackServer>(jackd_->Name());
+        } else {
+            pipewire_ = std::make_unique<PipeWireInstance>(TestServerName("life_pw"));
+            runtime_ =
+                std::make_unique<ScopedEnvironment>("XDG_RUNTIME_DIR", pipewire_->RuntimeDir());
+            pipewireRuntime_ = std::make_unique<ScopedEnvironment>("PIPEWIRE_RUNTIME_DIR",
+                                                                   pipewire_->RuntimeDir());
+        }
+    }
+    bool Start() { return jackd_ ? jackd_->Start() : pipewire_->Start(); }
+    void Stop() { jackd_ ? jackd_->Stop() : pipewire_->Stop(); }
+    void Kill() { jackd_ ? jackd_->Kill() : pipewire_->Kill(); }
+    const std::string& Error() const { return jackd_ ? jackd_->Error() : pipewire_->Error(); }
+    /// For the receiver and the JACK tools the test starts.
+    std::vector<std::string> ClientEnvironment() const {
+        return jackd_ ? std::vector<std::string>{} : pipewire_->ClientEnvironment();
+    }
+
+private:
+    std::unique_ptr<JackServer> jackd_;
+    std::unique_ptr<UseJackServer> name_;
+    std::unique_ptr<PipeWireInstance> pipewire_;
+    std::unique_ptr<ScopedEnvironment> runtime_;
+    std::unique_ptr<ScopedEnvironment> pipewireRuntime_;
+};
+
+/// Every test starts a server of its own, as a desktop's session does.
+class JackLife : public testing::TestWithParam<ServerKind> {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start()) << server.Error(); }
+
+    std::unique_ptr<JackReceiver> StartReceiver(const std::string& client) const {
+        return std::make_unique<JackReceiver>(client, server.ClientEnvironment());
+    }
+    /// Connects two ports as a patchbay would.
+    int Connect(const std::string& from, const std::string& to) const {
+        ChildProcess connect({"jack_connect", from, to}, ChildOptions{server.ClientEnvironment()});
+        return connect.CloseInputAndWait(30s).value_or(-1);
+    }
+
+    LifeServer server{GetParam()};
     ProcessValues values{Defaults::Values()};
+};
+
+/// What the reset before every open sends when nothing is left sounding.
+std::vector<std::string> SilencingWords() {
+    std::vector<std::string> words;
+    for (int channel = 0; channel < midi::kChannelCount; ++channel) {
+        words.push_back(ChannelLine(channel, "40 00"));
+        words.push_back(ChannelLine(channel, "7B 00"));
+    }
+    return words;
+}
+
+TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
+    RtMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
@@ -275,6 +347,127 @@ TEST(JackServerGone, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
     // With the server gone there is no MIDI service left to open.
     EXPECT_NE(port.Pick(OutputList::kMapper), 0);
 }
+
+TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDeliver) {
+    auto receiver = StartReceiver("fw_life_synth");
+    ASSERT_TRUE(receiver->Ready());
+    RtMidiOutService service;
+    MidiOutPort port(service, values);
+    port.BuildOutputList();
+    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    {
+        // Once the clients have learnt of the end: a user picks long after.
+        ClientCounter watch;
+        ASSERT_TRUE(watch.Ready());
+        server.Kill();
+        ASSERT_TRUE(PollUntil([&] { return watch.serverGone.load(); }, 10s));
+    }
+    receiver->Quit();
+    // Dead, the output takes words and its close costs nothing.
+    EXPECT_LT(FloodAndClose(port), kFloodDeadline);
+
+    ASSERT_TRUE(server.Start()) << server.Error();
+    receiver = StartReceiver("fw_life_synth");
+    ASSERT_TRUE(receiver->Ready());
+    // As in the settings dialog, the arrow keys pass "MIDI MAPPER" on their
+    // way back to the receiver.
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
+    ASSERT_EQ(Connect("Faderwell Standard:Faderwell Standard", "fw_life_synth:in"), 0);
+    port.SendShortMessage(HiHatTick());
+    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    // The entry is found by its name on the new server.
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    std::vector<std::string> expected{"89 2A 00"};  // the reset ends the hi-hat
+    const auto silencing = SilencingWords();
+    expected.insert(expected.end(), silencing.begin(), silencing.end());
+    EXPECT_EQ(receiver->Take(expected.size()), expected);
+    port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
+    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B2 07 64"});
+    port.ResetAndClose();
+    EXPECT_EQ(receiver->Take(silencing.size()), silencing);
+}
+
+TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
+    auto receiver = StartReceiver("fw_life_shared");
+    ASSERT_TRUE(receiver->Ready());
+    // Two programs, each with its service and port: JACK sees two clients
+    // asking for the same name.
+    RtMidiOutService firstService;
+    RtMidiOutService secondService;
+    MidiOutPort first(firstService, values);
+    MidiOutPort second(secondService, values);
+    first.BuildOutputList();
+    second.BuildOutputList();
+    ASSERT_EQ(first.Entries().size(), 3u);  // the receiver is listed
+    ASSERT_EQ(second.Entries().size(), 3u);
+    ASSERT_EQ(first.Pick(OutputList::kFirstDevice), 0);
+    ASSERT_EQ(second.Pick(OutputList::kFirstDevice), 0);
+
+    ClientCounter watch;
+    ASSERT_TRUE(watch.Ready());
+    EXPECT_EQ(watch.OutputPorts("^Faderwell Standard"),
+              (std::vector<std::string>{"Faderwell Standard:Faderwell Standard",
+                                        "Faderwell Standard-01:Faderwell Standard"}));
+    first.SendShortMessage(ChannelVolumeMessage(1, 7, 27));
+    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B0 07 64"});
+    second.SendShortMessage(ChannelVolumeMessage(2, 7, 27));
+    EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B1 07 64"});
+    first.ResetAndClose();
+    second.ResetAndClose();
+}
+
+TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
+    auto receiver = StartReceiver("fw_life_returning");
+    ASSERT_TRUE(receiver->Ready());
+    RtMidiOutService service;
+    MidiOutPort port(service, values);
+    port.BuildOutputList();
+    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    const std::string caption = port.Caption();
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    ASSERT_EQ(receiver->Quit(), 0);
+    receiver.reset();
+
+    // Sent while it is away: dropped, not kept for its return.
+    for (int value = 0; value < 100; ++value)
+        port.SendShortMessage(ChannelVolumeMessage(5, 7, value));
+    receiver = StartReceiver("fw_life_returning");
+    ASSERT_TRUE(receiver->Ready());
+    // The output connects again in its own time; until a word comes through,
+    // the test knocks with a controller of its own.
+    const ShortMessage knock = PackShortMessage(0xBF, 0x10, 0x01);
+    std::vector<std::string> heard;
+    ASSERT_TRUE(PollUntil(
+        [&] {
+            port.SendShortMessage(knock);
+            const auto more = receiver->Received(100ms);
+            heard.insert(heard.end(), more.begin(), more.end());
+            return !heard.empty();
+        },
+        10s));
+    port.SendShortMessage(ChannelVolumeMessage(6, 7, 27));
+    port.SendShortMessage(HiHatTick());
+    for (auto next = receiver->Take(1); !next.empty(); next = receiver->Take(1)) {
+        heard.push_back(next.front());
+        if (next.front() == "99 2A 64")
+            break;
+    }
+    std::erase(heard, "BF 10 01");  // knocks that were still on their way
+    EXPECT_EQ(heard, (std::vector<std::string>{"B5 07 64", "99 2A 64"}));
+    EXPECT_EQ(port.Caption(), caption);
+    port.ResetAndClose();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, JackLife,
+                         testing::Values(ServerKind::kJackd, ServerKind::kPipeWire),
+                         [](const testing::TestParamInfo<ServerKind>& server) {
+                             return server.param == ServerKind::kJackd ? "Jackd" : "PipeWire";
+                         });
 
 }  // namespace
 }  // namespace faderwell::test
