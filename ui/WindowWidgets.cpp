@@ -28,12 +28,8 @@ AnchoredLabel::AnchoredLabel(const QString& text, const QFont& font, const QRect
 }
 
 void AnchoredLabel::SetText(const QString& text) {
-    const bool changed = text != this->text();
+    // Unnamed, a label is named by its text, and QLabel announces the new name.
     setText(text);
-    if (changed && accessibleName().isEmpty()) {
-        QAccessibleEvent renamed(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&renamed);
-    }
     const int width = fontMetrics().horizontalAdvance(text);
     if (alignment() & Qt::AlignRight) {
         setGeometry(anchorRight_ - width, y(), width, height());

@@ -22,8 +22,7 @@ public:
     AnchoredLabel(const QString& text, const QFont& font, const QRect& geometry,
                   Qt::Alignment alignment, QWidget* parent);
 
-    /// Shows `text` and fits the width to it. The text is the label's name
-    /// for assistive tools, so a new one is announced.
+    /// Shows `text` and fits the width to it.
     void SetText(const QString& text);
 
 private:
