@@ -55,6 +55,10 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
     form.showNormal();
     EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    // A title bar that offers maximizing regardless (Qt's own, on Wayland) gets nowhere.
+    form.showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMaximized(); }));
+    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
 }
 
 TEST_F(MainWindowLayout, EveryControlLiesInsideTheClientArea) {

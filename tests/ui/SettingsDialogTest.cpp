@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 
@@ -307,6 +308,30 @@ TEST_F(SettingsDialogTest, FailureInAHandlerIsReportedAndTheDialogStays) {
               std::vector{RecordingPrompts::Failure(QStringLiteral("タイマーを設定できません."))});
     EXPECT_EQ(values.SpeedStep, 3) << "the rest of the handler is skipped";
     EXPECT_TRUE(config.isVisible());
+}
+
+TEST_F(SettingsDialogTest, MessageBoxesBelongToTheOpenDialogOrElseTheMainWindow) {
+    config.FormCreate();
+    QtPrompts real;
+    real.SetOwner(&form1);
+    const auto shownOver = [&](const std::function<void()>& show) {
+        QWidget* owner = nullptr;
+        QPoint offCentre;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            owner = box->parentWidget();
+            offCentre = box->frameGeometry().center() - box->screen()->availableGeometry().center();
+            box->close();
+        });
+        show();
+        EXPECT_LE(offCentre.manhattanLength(), 4) << "centred on the screen";
+        return owner;
+    };
+    // At start-up the main window exists, still hidden and unplaced.
+    EXPECT_EQ(shownOver([&] { real.Message(kUnavailable); }), &form1);
+    ShowDialog();
+    EXPECT_EQ(shownOver([&] { real.FailureReport(kUnavailable); }), &config);
 }
 
 TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {
