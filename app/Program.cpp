@@ -55,19 +55,22 @@ void Program::Start() {
 
     form1_ = std::make_unique<TForm1>(windows_, port_, settings_, values_, prompts);
     windows_.Form1 = form1_.get();
+    // Every message box and dialog from here on belongs to the main window.
+    prompts.SetOwner(form1_.get());
     Guarded(prompts, [this] { form1_->FormCreate(); });
     // A session that ended while a message box was up ends start-up here,
     // before the output is touched.
     if (windows_.sessionEnding)
         return;
 
-    config_ = std::make_unique<Tconfig>(*form1_, form1_->Model(), port_, values_, prompts);
+    config_ =
+        std::make_unique<Tconfig>(*form1_, form1_->Model(), port_, values_, prompts, form1_.get());
     windows_.config = config_.get();
     Guarded(prompts, [this] { config_->FormCreate([this] { return windows_.sessionEnding; }); });
     if (windows_.sessionEnding)
         return;
 
-    versioninfo_ = std::make_unique<Tversioninfo>(platform_.opener);
+    versioninfo_ = std::make_unique<Tversioninfo>(platform_.opener, form1_.get());
     windows_.versioninfo = versioninfo_.get();
     Guarded(prompts, [this] { versioninfo_->FormCreate(); });
 }

@@ -20,7 +20,12 @@ int main(int argc, char* argv[]) {
         return kNoDisplayExitCode;
     }
 
-    QApplication application(argc, argv);
+    // The program takes no arguments, so Qt gets none to read (-style,
+    // -reverse, -platform, ...); its environment variables still apply.
+    static char programName[] = "faderwell";
+    char* qtArguments[] = {argc > 0 ? argv[0] : programName, nullptr};
+    int qtArgumentCount = 1;
+    QApplication application(qtArgumentCount, qtArguments);
     const auto midi = MakePlatformMidiOutService();
     const auto registry = MakePlatformRegistry();
     QtPrompts prompts;

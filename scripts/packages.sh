@@ -11,13 +11,16 @@ FADERWELL_RUN_PACKAGES=(
 )
 
 # What the tests add: GoogleTest, Google Benchmark (the bench tools get a
-# smoke run), a display with xdotool to type into the real program, a JACK
-# server and PipeWire with its JACK library for end-to-end runs, the Windows
+# smoke run), a display with xdotool to type into the real program, a
+# headless Wayland compositor with a session bus, the AT-SPI bus and its
+# Python client to read the program as a screen reader does, a JACK server
+# and PipeWire with its JACK library for end-to-end runs, the Windows
 # cross-compiler, clang for fuzzing, and clang-format for the format check.
 FADERWELL_TEST_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
+  weston dbus-daemon at-spi2-core python3-pyatspi
   jackd2 jack-tools pipewire pipewire-jack
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev clang-format

@@ -1,10 +1,12 @@
 #include "ui/FixedDialog.h"
 
+#include <QIcon>
 #include <QLabel>
 #include <QScreen>
 #include <algorithm>
 
 #include "ui/Appearance.h"
+#include "ui/WindowWidgets.h"
 
 namespace faderwell {
 
@@ -12,6 +14,8 @@ FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(title);
+    // A dialog frame has no icon; without one of its own it would show its parent's.
+    setWindowIcon(QIcon());
     setFont(WindowFont(kDefaultFontPixels));
     setFixedSize(clientSize);
 }
@@ -26,6 +30,11 @@ void FixedDialog::setVisible(bool visible) {
         CentreOnDesktop();
         centred_ = true;
     }
+}
+
+void FixedDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    RefuseMaximized(*this, event);
 }
 
 void FixedDialog::CentreOnDesktop() {

@@ -20,7 +20,10 @@ public:
     void setVisible(bool visible) override;
 
 protected:
+    /// `parent` is the main window: the dialog stays above it and opens over
+    /// it where the platform places dialogs itself (Wayland).
     FixedDialog(const QString& title, QSize clientSize, QWidget* parent);
+    void changeEvent(QEvent* event) override;
 
 private:
     void CentreOnDesktop();

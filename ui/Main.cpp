@@ -226,6 +226,7 @@ QFrame* TForm1::MakeBevel(QWidget* parent, const QRect& geometry, int shape) {
     bevel->setLineWidth(1);
     bevel->setGeometry(geometry);
     bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    MarkDecorative(bevel);
     return bevel;
 }
 
@@ -244,8 +245,10 @@ void TForm1::BuildPanel() {
         numbers_[static_cast<std::size_t>(channel)] =
             numberLabel(QString::number(channel), NumberLabelGeometry(channel));
     }
-    // Built before the faders, which cover all of it but its right edge.
+    // Built before the faders, which cover all of it but its right edge: a
+    // sliver of a digit, no label of anything, so assistive tools skip it.
     Label8 = numberLabel(QStringLiteral("1"), {80, kFaderTop, 9, kNumberHeight});
+    MarkDecorative(Label8);
 
     MVol = MakeFader(Panel1, Qt::Vertical, {kMasterFaderLeft, kFaderTop, kFaderWidth, kFaderHeight},
                      mixer_.MVol);
@@ -292,7 +295,11 @@ void TForm1::BuildStrip() {
     CC = new UpDownArrows(client_);
     CC->setGeometry(100, 185, 16, 23);
     CC->setEnabled(mixer_.CC.Enabled());
-    mixer_.CC.Subscribe([this] { CC->setEnabled(mixer_.CC.Enabled()); });
+    CC->ShowValue(mixer_.CC.Position());
+    mixer_.CC.Subscribe([this] {
+        CC->setEnabled(mixer_.CC.Enabled());
+        CC->ShowValue(mixer_.CC.Position());
+    });
     connect(CC->Up, &QAbstractButton::clicked, this,
             [this] { Handle([this] { mixer_.CC.StepUp(); }); });
     connect(CC->Down, &QAbstractButton::clicked, this,
@@ -381,6 +388,9 @@ void TForm1::NameChildren() {
 }
 
 void TForm1::DescribeControls() {
+    // Controls without text of their own get a name; a label or a button that
+    // shows a text (a number among them) is named by it, so a new number is
+    // heard as the new name.
     Describe(MVol, QStringLiteral("Master"),
              QStringLiteral("Moves every linked channel to its value"));
     Describe(MC, QStringLiteral("Link all channels"),
@@ -391,37 +401,43 @@ void TForm1::DescribeControls() {
                  QStringLiteral("Control Change value on MIDI channel %1").arg(channel));
         Describe(C(channel), QStringLiteral("Link channel %1").arg(channel),
                  QStringLiteral("Channel %1 follows the master while ticked").arg(channel));
-        Describe(NumberLabel(channel), QStringLiteral("Channel %1").arg(channel),
-                 QStringLiteral("Number of the fader below"));
+        NumberLabel(channel)->setAccessibleDescription(
+            QStringLiteral("Number of the channel fader below"));
     }
-    Describe(NumberLabel(0), QStringLiteral("Master"), QStringLiteral("Name of the fader below"));
-    Describe(Label8, QStringLiteral("Channel 1"), QStringLiteral("Number of the fader above"));
-    Describe(SB1, QStringLiteral("Master to 127"), QStringLiteral("Sets the master to 127"));
-    Describe(SB2, QStringLiteral("Master to 64"), QStringLiteral("Sets the master to 64"));
-    Describe(SB3, QStringLiteral("Master to 0"), QStringLiteral("Sets the master to 0"));
-    Describe(LValue, QStringLiteral("Value"), QStringLiteral("The value of the fader moved last"));
-    Describe(Label2, QStringLiteral("Control"), QStringLiteral("Caption of the controller number"));
-    Describe(CcP, QStringLiteral("Controller number"),
-             QStringLiteral("The controller every channel fader sends"));
+    NumberLabel(0)->setAccessibleDescription(QStringLiteral("The master fader below"));
+    const std::pair<QWidget*, const char*> shownTexts[] = {
+        {SB1, "Sets the master to 127"},
+        {SB2, "Sets the master to 64"},
+        {SB3, "Sets the master to 0"},
+        {LValue, "The value of the fader moved last"},
+        {Label2, "Caption of the controller number"},
+        {CcP, "The controller number every channel fader sends"},
+        {Label3, "Caption of the drum box"},
+        {StartP, "The value a fade starts from"},
+        {StopP, "The value a fade ends at"},
+    };
+    for (const auto& [control, description] : shownTexts)
+        control->setAccessibleDescription(QString::fromUtf8(description));
     Describe(CC, QStringLiteral("Controller number"),
              QStringLiteral("Chooses the controller every channel fader sends, 0 to 127"));
     Describe(CC->Up, QStringLiteral("Next controller number"),
              QStringLiteral("Raises the controller number by one"));
     Describe(CC->Down, QStringLiteral("Previous controller number"),
              QStringLiteral("Lowers the controller number by one"));
-    Describe(DrumSw, QStringLiteral("Drum"),
+    Describe(DrumSw, ToQString(texts::kDrumCaption),
              QStringLiteral("A hi-hat note on channel 10 at every fade step; each change sends "
                             "the drum-kit selection"));
-    Describe(Label3, QStringLiteral("Drum"), QStringLiteral("Caption of the drum box"));
     Describe(StartB, QStringLiteral("Start fade"),
              QStringLiteral("Fades the master from the start level to the stop level"));
     Describe(StopB, QStringLiteral("Stop fade"), QStringLiteral("Stops the fade where it stands"));
     Describe(StartM, QStringLiteral("Fade start level"),
              QStringLiteral("The value a fade starts from"));
     Describe(StopM, QStringLiteral("Fade stop level"), QStringLiteral("The value a fade ends at"));
-    Describe(StartP, QStringLiteral("Fade start value"),
-             QStringLiteral("The value a fade starts from"));
-    Describe(StopP, QStringLiteral("Fade stop value"), QStringLiteral("The value a fade ends at"));
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    RefuseMaximized(*this, event);
 }
 
 void TForm1::FormCreate() {

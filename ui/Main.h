@@ -119,6 +119,9 @@ public:
     QMenu* HelpH1{nullptr};
     QAction* VerInfo{nullptr};
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void BuildPanel();
     void BuildStrip();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <exception>
 #include <utility>
 
@@ -15,13 +17,23 @@ public:
     virtual void FailureReport(const QString& text) = 0;
     /// A plain message without icon, centred on the screen.
     virtual void Message(const QString& text) = 0;
+    /// The main window, once it exists: the boxes belong to it from then on.
+    virtual void SetOwner(QWidget* mainWindow) { (void)mainWindow; }
 };
 
-/// Real message boxes.
+/// Real message boxes, centred on the screen. Each belongs to the modal
+/// dialog open at the time, or else to the main window once it exists, so
+/// that it stays above them.
 class QtPrompts final : public Prompts {
 public:
     void FailureReport(const QString& text) override;
     void Message(const QString& text) override;
+    void SetOwner(QWidget* mainWindow) override { owner_ = mainWindow; }
+
+private:
+    QWidget* Owner() const;
+
+    QPointer<QWidget> owner_;
 };
 
 /// Shows a failure that escaped a handler: releases any mouse grab, then

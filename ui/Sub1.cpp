@@ -128,29 +128,29 @@ void Tconfig::Connect() {
 }
 
 void Tconfig::DescribeControls() {
-    Describe(MIDIPORT, QStringLiteral("MIDI output"),
-             QStringLiteral("The device every message goes to; a pick opens it at once"));
-    Describe(FSPEED, QStringLiteral("Fade speed"),
-             QStringLiteral("From %1, slowest (%2 ms a step), to %3, fastest (%4 ms a step)")
+    // A control that shows a text is named by it; the list and the slider
+    // by the caption of the group that frames them.
+    Describe(MIDIPORT, GroupBox1->title(),
+             QStringLiteral("The MIDI output every message goes to; a pick opens it at once"));
+    Describe(FSPEED, GroupBox2->title(),
+             QStringLiteral("Fade speed from %1, slowest (%2 ms a step), to %3, fastest (%4 ms a "
+                            "step)")
                  .arg(kSpeedStepMin)
                  .arg(FadeIntervalForStep(kSpeedStepMin))
                  .arg(kSpeedStepMax)
                  .arg(FadeIntervalForStep(kSpeedStepMax)));
-    const QString speedNames[] = {QStringLiteral("Slowest"), QStringLiteral("Slow"),
-                                  QStringLiteral("Normal"), QStringLiteral("Fast"),
-                                  QStringLiteral("Fastest")};
     QLabel* const speedLabels[] = {Label1, Label2, Label3, Label4, Label5};
-    for (int step = 0; step < 5; ++step) {
-        Describe(speedLabels[step], speedNames[step],
-                 QStringLiteral("Fade speed %1 of 5").arg(step + 1));
+    for (int step = kSpeedStepMin; step <= kSpeedStepMax; ++step) {
+        speedLabels[step - kSpeedStepMin]->setAccessibleDescription(
+            QStringLiteral("Fade speed %1 of %2").arg(step).arg(kSpeedStepMax));
     }
     for (QRadioButton* vendor : {KG, GS, XG}) {
-        Describe(vendor, vendor->text(),
-                 QStringLiteral("The drum kit selection sent is this maker's"));
+        vendor->setAccessibleDescription(
+            QStringLiteral("The drum kit selection sent is this maker's"));
     }
-    Describe(GroupBox1, GroupBox1->title(), QStringLiteral("MIDI output"));
-    Describe(GroupBox2, GroupBox2->title(), QStringLiteral("Fade speed"));
-    Describe(GroupBox3, GroupBox3->title(), QStringLiteral("Maker of the sound module"));
+    GroupBox1->setAccessibleDescription(QStringLiteral("MIDI output"));
+    GroupBox2->setAccessibleDescription(QStringLiteral("Fade speed"));
+    GroupBox3->setAccessibleDescription(QStringLiteral("Maker of the sound module"));
 }
 
 void Tconfig::FormCreate(const std::function<bool()>& sessionEnding) {

@@ -48,7 +48,7 @@ public:
     CaptionGroupBox* const GroupBox1{new CaptionGroupBox(ToQString(texts::kOutputGroup), this)};
     QComboBox* const MIDIPORT{new QComboBox(GroupBox1)};
     CaptionGroupBox* const GroupBox2{new CaptionGroupBox(ToQString(texts::kSpeedGroup), this)};
-    QSlider* const FSPEED{new QSlider(Qt::Horizontal, GroupBox2)};
+    QSlider* const FSPEED{new TrackBar(Qt::Horizontal, GroupBox2)};
     QLabel* const Label1{new QLabel(ToQString(texts::kSpeedNames[0]), GroupBox2)};
     QLabel* const Label2{new QLabel(ToQString(texts::kSpeedNames[1]), GroupBox2)};
     QLabel* const Label3{new QLabel(ToQString(texts::kSpeedNames[2]), GroupBox2)};
@@ -56,11 +56,11 @@ public:
     QLabel* const Label5{new QLabel(ToQString(texts::kSpeedNames[4]), GroupBox2)};
     CaptionGroupBox* const GroupBox3{new CaptionGroupBox(ToQString(texts::kVendorGroup), this)};
     QRadioButton* const KG{
-        new QRadioButton(ToQString(texts::kVendorNames[kVendorKorg]), GroupBox3)};
+        new GroupRadioButton(ToQString(texts::kVendorNames[kVendorKorg]), GroupBox3)};
     QRadioButton* const GS{
-        new QRadioButton(ToQString(texts::kVendorNames[kVendorRoland]), GroupBox3)};
+        new GroupRadioButton(ToQString(texts::kVendorNames[kVendorRoland]), GroupBox3)};
     QRadioButton* const XG{
-        new QRadioButton(ToQString(texts::kVendorNames[kVendorYamaha]), GroupBox3)};
+        new GroupRadioButton(ToQString(texts::kVendorNames[kVendorYamaha]), GroupBox3)};
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
 
 namespace faderwell {
 
@@ -26,6 +28,7 @@ AnchoredLabel::AnchoredLabel(const QString& text, const QFont& font, const QRect
 }
 
 void AnchoredLabel::SetText(const QString& text) {
+    // Unnamed, a label is named by its text, and QLabel announces the new name.
     setText(text);
     const int width = fontMetrics().horizontalAdvance(text);
     if (alignment() & Qt::AlignRight) {
@@ -47,6 +50,14 @@ UpDownArrows::UpDownArrows(QWidget* parent)
     }
     Up->setArrowType(Qt::UpArrow);
     Down->setArrowType(Qt::DownArrow);
+}
+
+void UpDownArrows::ShowValue(int value) {
+    if (value == value_)
+        return;
+    value_ = value;
+    QAccessibleValueChangeEvent changed(this, value_);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void UpDownArrows::resizeEvent(QResizeEvent* event) {
@@ -73,23 +84,89 @@ void ImageButton::keyPressEvent(QKeyEvent* event) {
 
 namespace faderwell {
 
+std::optional<QAbstractSlider::SliderAction> BarKeyAction(int key) {
+    switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            return QAbstractSlider::SliderSingleStepSub;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            return QAbstractSlider::SliderSingleStepAdd;
+        case Qt::Key_PageUp:
+            return QAbstractSlider::SliderPageStepSub;
+        case Qt::Key_PageDown:
+            return QAbstractSlider::SliderPageStepAdd;
+        case Qt::Key_Home:
+            return QAbstractSlider::SliderToMinimum;
+        case Qt::Key_End:
+            return QAbstractSlider::SliderToMaximum;
+        default:
+            return std::nullopt;
+    }
+}
+
+namespace {
+
+// The bars' keys on any slider; false for a key that is not one of them.
+bool TriggerBarKey(QAbstractSlider& bar, QKeyEvent* event) {
+    const auto action = BarKeyAction(event->key());
+    // The keypad's arrows count too; with Shift, Ctrl or Alt the key is not the bar's.
+    if (!action || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    bar.triggerAction(*action);
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
 FaderBar::FaderBar(Qt::Orientation orientation, QWidget* parent)
     : QScrollBar(orientation, parent) {}
 
 void FaderBar::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Left:
-        case Qt::Key_Up:
-            triggerAction(SliderSingleStepSub);
-            event->accept();
-            return;
-        case Qt::Key_Right:
-        case Qt::Key_Down:
-            triggerAction(SliderSingleStepAdd);
-            event->accept();
-            return;
-        default:
-            QScrollBar::keyPressEvent(event);
+    if (!TriggerBarKey(*this, event))
+        QScrollBar::keyPressEvent(event);
+}
+
+void FaderBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // Drawn over the bar, within its own area, so that nothing around it moves.
+    QPainter painter(this);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+}
+
+void TrackBar::keyPressEvent(QKeyEvent* event) {
+    if (!TriggerBarKey(*this, event))
+        QSlider::keyPressEvent(event);
+}
+
+GroupRadioButton::GroupRadioButton(const QString& text, QWidget* parent)
+    : QRadioButton(text, parent) {
+    connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
+        if (checked)
+            MoveTabStopToChecked();
+    });
+}
+
+void GroupRadioButton::focusInEvent(QFocusEvent* event) {
+    // Qt makes the focused button the tab stop, checked or not.
+    QRadioButton::focusInEvent(event);
+    MoveTabStopToChecked();
+}
+
+void GroupRadioButton::MoveTabStopToChecked() {
+    for (QRadioButton* button :
+         parentWidget()->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly)) {
+        if (!button->autoExclusive())
+            continue;
+        const Qt::FocusPolicy policy = button->focusPolicy();
+        button->setFocusPolicy(button->isChecked() ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                   : Qt::FocusPolicy(policy & ~Qt::TabFocus));
     }
 }
 
@@ -124,21 +201,100 @@ private:
     FaderBar* Bar() const { return static_cast<FaderBar*>(widget()); }
 };
 
-QAccessibleInterface* MakeFaderAccessible(const QString& className, QObject* object) {
-    if (className != QLatin1String(FaderBar::staticMetaObject.className()))
+class ArrowsAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ArrowsAccessible(UpDownArrows* arrows)
+        : QAccessibleWidget(arrows, QAccessible::SpinBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return QString::number(Arrows()->Value());
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return Arrows()->Value(); }
+    // Only the arrows choose the number, one step at a time.
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return UpDownArrows::kMax; }
+    QVariant minimumValue() const override { return UpDownArrows::kMin; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    UpDownArrows* Arrows() const { return static_cast<UpDownArrows*>(widget()); }
+};
+
+const char* const kDecorative = "faderwellDecorative";
+
+bool IsDecorative(const QObject* object) {
+    return object->property(kDecorative).toBool();
+}
+
+// What Qt lists as a widget's accessible children, less the decorative ones.
+QList<QWidget*> ShownChildren(const QWidget* parent) {
+    QList<QWidget*> shown;
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget != nullptr && !widget->isWindow() && !IsDecorative(widget))
+            shown.append(widget);
+    }
+    return shown;
+}
+
+// A container whose decorative children assistive tools do not see.
+class ContainerAccessible final : public QAccessibleWidget {
+public:
+    explicit ContainerAccessible(QWidget* widget) : QAccessibleWidget(widget) {}
+
+    int childCount() const override { return static_cast<int>(ShownChildren(widget()).size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QList<QWidget*> shown = ShownChildren(widget());
+        return index >= 0 && index < shown.size()
+                   ? QAccessible::queryAccessibleInterface(shown[index])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr ? static_cast<int>(ShownChildren(widget()).indexOf(child->object()))
+                                : -1;
+    }
+};
+
+bool HoldsDecoration(const QObject* object) {
+    const QObjectList& children = object->children();
+    return std::any_of(children.begin(), children.end(), IsDecorative);
+}
+
+QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) {
+    // Asked from the most derived class up: only the object's own class is ours to answer.
+    if (className != QLatin1String(object->metaObject()->className()))
         return nullptr;
-    auto* bar = qobject_cast<FaderBar*>(object);
-    return bar != nullptr ? new FaderAccessible(bar) : nullptr;
+    if (auto* bar = qobject_cast<FaderBar*>(object))
+        return new FaderAccessible(bar);
+    if (auto* arrows = qobject_cast<UpDownArrows*>(object))
+        return new ArrowsAccessible(arrows);
+    if (object->isWidgetType() && HoldsDecoration(object))
+        return new ContainerAccessible(static_cast<QWidget*>(object));
+    return nullptr;
 }
 
 }  // namespace
 
 void InstallFaderAccessibility() {
     static const bool installed = [] {
-        QAccessible::installFactory(MakeFaderAccessible);
+        QAccessible::installFactory(MakeAccessible);
         return true;
     }();
     (void)installed;
+}
+
+void MarkDecorative(QWidget* widget) {
+    widget->setProperty(kDecorative, true);
+    widget->setAccessibleName({});
 }
 
 }  // namespace faderwell
@@ -177,6 +333,15 @@ namespace faderwell {
 void Describe(QWidget* control, const QString& name, const QString& description) {
     control->setAccessibleName(name);
     control->setAccessibleDescription(description);
+}
+
+void RefuseMaximized(QWidget& window, const QEvent* event) {
+    if (event->type() != QEvent::WindowStateChange || !window.isMaximized())
+        return;
+    // Once the state change has been dealt with, back to the window's one size.
+    QMetaObject::invokeMethod(
+        &window, [&window] { window.setWindowState(window.windowState() & ~Qt::WindowMaximized); },
+        Qt::QueuedConnection);
 }
 
 }  // namespace faderwell

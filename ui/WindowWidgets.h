@@ -3,10 +3,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QToolButton>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace faderwell {
 
@@ -29,16 +32,28 @@ private:
 
 /// A vertical pair of arrows without an edit field: the upper arrow steps
 /// up, the lower one down. Held down, an arrow repeats at a steady rate.
-/// Neither takes the keyboard focus.
+/// Neither takes the keyboard focus. Assistive tools see a spin box that
+/// reads the number the arrows choose.
 class UpDownArrows final : public QWidget {
+    Q_OBJECT
 public:
+    static constexpr int kMin = 0;
+    static constexpr int kMax = 127;
+
     explicit UpDownArrows(QWidget* parent);
 
     QToolButton* Up{nullptr};
     QToolButton* Down{nullptr};
 
+    /// The number the arrows stand at; a new one is announced.
+    void ShowValue(int value);
+    int Value() const { return value_; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int value_{kMin};
 };
 
 }  // namespace faderwell
@@ -59,11 +74,16 @@ protected:
 
 namespace faderwell {
 
-/// The scroll bar of a fader or a fade marker, position 0 to 127. The arrow
-/// keys go by the bar's own ends whichever way it stands: Left and Up are a
-/// line towards position 0, Right and Down a line towards 127 (Qt's scroll
-/// bars turn Left and Right round). Assistive tools read the value the
-/// position stands for, the one that is sent, not the position.
+/// The keys of every bar of the program, faders, fade markers and the speed
+/// slider alike, whichever way it stands: Left, Up and PageUp a step towards
+/// the minimum, Right, Down and PageDown a step towards the maximum, Home and
+/// End to the ends. Nothing for any other key.
+std::optional<QAbstractSlider::SliderAction> BarKeyAction(int key);
+
+/// The scroll bar of a fader or a fade marker, position 0 to 127, with the
+/// bars' keys. With the keyboard focus it draws the platform's focus frame
+/// inside its own area. Assistive tools read the value the position stands
+/// for, the one that is sent, not the position.
 class FaderBar final : public QScrollBar {
     Q_OBJECT
 public:
@@ -80,11 +100,41 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+};
+
+/// A slider with the bars' keys.
+class TrackBar final : public QSlider {
+public:
+    using QSlider::QSlider;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+/// A radio button of a group in which only the checked button is a tab stop,
+/// however it got checked; the others still take the focus by click.
+class GroupRadioButton final : public QRadioButton {
+public:
+    GroupRadioButton(const QString& text, QWidget* parent);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    /// The checked button of this one's group takes Tab, the others do not.
+    void MoveTabStopToChecked();
 };
 
 /// Lets assistive tools see every FaderBar as a slider that reports its
-/// sent value. Call once the application object exists; further calls do nothing.
+/// sent value and the controller arrows as a spin box, and leaves out what is
+/// marked decorative. Call once the application object exists; further
+/// calls do nothing.
 void InstallFaderAccessibility();
+
+/// Keeps a widget that only draws (a bevel, a label hidden under a fader)
+/// out of what assistive tools see.
+void MarkDecorative(QWidget* widget);
 
 }  // namespace faderwell
 
@@ -116,5 +166,10 @@ namespace faderwell {
 
 /// Gives `control` the name and description that screen readers announce.
 void Describe(QWidget* control, const QString& name, const QString& description);
+
+/// A fixed-size window takes no maximized state, whoever asks for it (the
+/// title bar that Qt draws on Wayland offers the button regardless). Call
+/// from the window's changeEvent.
+void RefuseMaximized(QWidget& window, const QEvent* event);
 
 }  // namespace faderwell

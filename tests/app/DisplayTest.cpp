@@ -4,10 +4,15 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "ProgramFixture.h"
+#include "TestServices.h"
 #include "app/Display.h"
 
 namespace faderwell::test {
@@ -79,7 +84,11 @@ TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
 
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(FADERWELL_PROGRAM), {});
+    // Arguments are no business of the program's, nor of Qt's: a platform
+    // named on the command line would stop it before its window.
+    program.start(
+        QStringLiteral(FADERWELL_PROGRAM),
+        {QStringLiteral("-platform"), QStringLiteral("none-such"), QStringLiteral("-reverse")});
     ASSERT_TRUE(program.waitForStarted(10000));
     // Give it time to reach the main loop; SIGTERM before that is handled too.
     QTest::qWait(1500);
@@ -98,6 +107,166 @@ TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
                      content.contains("VENDOR"))
             << content.toStdString();
     }
+}
+
+// The real program on a Weston compositor of its own, with its Wayland
+// requests logged, and reachable over a session bus of its own by what a
+// screen reader uses: the AT-SPI bus and a client of it.
+class OnWayland : public testing::Test {
+protected:
+    static constexpr std::chrono::seconds kDeadline{60};  // a busy machine's room
+
+    void StartProgram(const std::string& role) {
+        compositor = std::make_unique<WestonCompositor>(TestServerName("weston_" + role));
+        ASSERT_TRUE(compositor->Start()) << compositor->Error();
+        // The accessibility bus's socket goes to the compositor's private runtime directory.
+        ASSERT_TRUE(bus.Start(compositor->ClientEnvironment())) << bus.Error();
+        ASSERT_TRUE(home.isValid());
+        log = home.filePath(QStringLiteral("program.log")).toStdString();
+        std::vector<std::string> environment = compositor->ClientEnvironment();
+        const auto onBus = bus.ClientEnvironment();
+        environment.insert(environment.end(), onBus.begin(), onBus.end());
+        const std::string dir = home.path().toStdString();
+        environment.insert(environment.end(), {
+                                                  "QT_QPA_PLATFORM=wayland",
+                                                  "WAYLAND_DEBUG=1",
+                                                  // What a screen reader's start tells Qt.
+                                                  "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
+                                                  "HOME=" + dir,
+                                                  "XDG_CONFIG_HOME=" + dir + "/config",
+                                                  "JACK_DEFAULT_SERVER=faderwell-wayland-test",
+                                                  "JACK_NO_START_SERVER=1",
+                                              });
+        program = std::make_unique<ChildProcess>(std::vector<std::string>{FADERWELL_PROGRAM},
+                                                 ChildOptions{environment, log});
+        ASSERT_TRUE(program->Started());
+    }
+
+    /// What the screen reader's side finds, one line each, in `mode`.
+    std::vector<std::string> AskClient(const char* mode) {
+        ChildProcess client({"/usr/bin/python3", FADERWELL_ACCESSIBLE_CLIENT, mode},
+                            ChildOptions{bus.ClientEnvironment()});
+        std::vector<std::string> lines;
+        while (const auto line = client.ReadLine(kDeadline)) {
+            std::cout << "  " << *line << '\n';
+            lines.push_back(*line);
+        }
+        EXPECT_EQ(client.CloseInputAndWait(kDeadline), std::optional<int>(0));
+        return lines;
+    }
+
+    /// The program's Wayland requests so far.
+    std::string Requests() const {
+        std::ifstream in(log);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    void TearDown() override {
+        if (program)
+            program->Terminate(std::chrono::seconds(10));
+    }
+
+    std::unique_ptr<WestonCompositor> compositor;
+    SessionBus bus;
+    QTemporaryDir home;
+    std::string log;
+    std::unique_ptr<ChildProcess> program;
+};
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Every top-level surface's title, parent and size limits, by its object id.
+struct Toplevel {
+    std::string title;
+    std::string parent;
+    std::string minSize;
+    std::string maxSize;
+};
+
+std::map<std::string, Toplevel> Toplevels(const std::string& requests) {
+    static const std::regex request(
+        R"(-> xdg_toplevel@(\d+)\.(set_title|set_parent|set_min_size|set_max_size)\((.*)\))");
+    std::map<std::string, Toplevel> toplevels;
+    for (std::sregex_iterator it(requests.begin(), requests.end(), request), end; it != end; ++it) {
+        Toplevel& toplevel = toplevels[(*it)[1]];
+        const std::string what = (*it)[2];
+        const std::string arguments = (*it)[3];
+        if (what == "set_title")
+            toplevel.title = arguments;
+        else if (what == "set_parent")
+            toplevel.parent = arguments;
+        else if (what == "set_min_size")
+            toplevel.minSize = arguments;
+        else
+            toplevel.maxSize = arguments;
+    }
+    return toplevels;
+}
+
+TEST_F(OnWayland,
+       TheWindowsKeepTheirSizeAndTheSettingsDialogBelongsToTheMainWindowAndSpeaksJapanese) {
+    StartProgram("size");
+    const auto dialog = AskClient("settings");  // opened from the menu, as a user would
+
+    const auto toplevels = Toplevels(Requests());
+    const auto titled = [&](const std::string& title) {
+        for (const auto& [id, toplevel] : toplevels) {
+            if (toplevel.title == title)
+                return id;
+        }
+        return std::string("none");
+    };
+    const std::string mainWindow = titled("\"Faderwell Standard\"");
+    const std::string settings = titled("\"設定\"");
+    ASSERT_NE(mainWindow, "none") << Requests();
+    ASSERT_NE(settings, "none") << Requests();
+    // The client area and the menu bar above it, no more and no less.
+    const Toplevel& main = toplevels.at(mainWindow);
+    EXPECT_EQ(main.minSize, main.maxSize);
+    std::smatch size;
+    ASSERT_TRUE(std::regex_match(main.minSize, size, std::regex(R"((\d+), (\d+))")));
+    EXPECT_EQ(std::stoi(size[1]), TForm1::kClientWidth);
+    EXPECT_GT(std::stoi(size[2]), TForm1::kClientHeight);
+    EXPECT_LT(std::stoi(size[2]), TForm1::kClientHeight + 40);
+    EXPECT_TRUE(main.parent.empty());
+
+    const Toplevel& config = toplevels.at(settings);
+    EXPECT_EQ(config.parent, "xdg_toplevel@" + mainWindow);
+    EXPECT_EQ(config.minSize, "304, 161");
+    EXPECT_EQ(config.maxSize, "304, 161");
+
+    // Named by the texts it shows.
+    for (const char* line : {"slider|フェイドイン・アウト時の速度|3|", "label|遅い|-|",
+                             "label|速い|-|", "radio button|KORG|-|", "panel|使用メーカ|-|"}) {
+        EXPECT_TRUE(std::any_of(dialog.begin(), dialog.end(), [&](const std::string& seen) {
+            return seen.find(line) != std::string::npos;
+        })) << line;
+    }
+}
+
+TEST_F(OnWayland, AScreenReaderReadsTheControllerNumberAndHearsItChange) {
+    StartProgram("a11y");
+    const auto heard = AskClient("controller");
+
+    const std::string number = "label|%1|-|The controller number every channel fader sends";
+    const std::string arrows =
+        "spin button|Controller number|%1|Chooses the controller every channel fader sends, 0 "
+        "to 127";
+    const auto at = [](std::string line, int value) {
+        return line.replace(line.find("%1"), 2, std::to_string(value));
+    };
+    const std::vector<std::string> expected{
+        "before " + at(number, 0),
+        "before " + at(arrows, 0),
+        "event accessible-value " + at(arrows, 1),
+        "event accessible-name " + at(number, 1),
+        "after " + at(number, 1),
+        "after " + at(arrows, 1),
+    };
+    for (const std::string& line : expected) EXPECT_TRUE(Contains(heard, line)) << line;
+    EXPECT_EQ(heard.size(), expected.size()) << "each change is heard once";
 }
 
 }  // namespace

@@ -69,6 +69,11 @@ TEST_P(StartUpWith, AppliesTheStoredSettingsBeforeAnythingShows) {
     EXPECT_EQ(Form1().Timer1.Interval(), FadeIntervalForStep(c.slider));
     EXPECT_FALSE(Form1().Timer1.Enabled());
     EXPECT_TRUE((Config().*c.vendor)->isChecked());
+    // However the vendor's button got checked, it alone is the group's tab stop.
+    for (QRadioButton* button : {Config().KG, Config().GS, Config().XG}) {
+        EXPECT_EQ(bool(button->focusPolicy() & Qt::TabFocus), button == Config().*c.vendor)
+            << button->text().toStdString();
+    }
     // The stored vendor's kit goes out once, whether or not an output is open,
     // while the drum box stays off.
     EXPECT_EQ(std::count(midi.calls.begin(), midi.calls.end(), "send"), 3);
@@ -156,10 +161,13 @@ TEST_F(StartUp, ASessionEndWhileAMessageIsUpEndsStartUpThereAndShowsNothing) {
 
 TEST_F(StartUp, TheMainLoopShowsTheWindowCentredWithTheFocusOnStart) {
     Start();
-    // The main window carries the application's icon; the dialogs none.
+    // The main window carries the application's icon; the dialogs none, and
+    // they belong to it.
     EXPECT_FALSE(Form1().windowIcon().isNull());
     EXPECT_TRUE(Config().windowIcon().isNull());
     EXPECT_TRUE(About().windowIcon().isNull());
+    EXPECT_EQ(Config().parentWidget(), &Form1());
+    EXPECT_EQ(About().parentWidget(), &Form1());
     bool checked = false;
     QTimer::singleShot(0, [&] {
         EXPECT_TRUE(Form1().isVisible());

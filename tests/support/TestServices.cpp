@@ -117,6 +117,32 @@ bool WaitUntilAnswers(ChildProcess& server, const std::vector<std::string>& prob
     return false;
 }
 
+/// Makes `dir` a directory only this user can enter, as a runtime directory
+/// must be; false with the reason in `error` when it cannot be one.
+bool MakePrivateDir(const std::string& dir, std::string& error, const std::string& what) {
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = what + ": cannot make " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 077) != 0) {
+        error = what + ": " + dir + " is not a private directory of this user";
+        return false;
+    }
+    return true;
+}
+
+/// Whether the process runs with `dir` as its runtime directory.
+bool RunsIn(pid_t pid, const std::string& dir) {
+    const std::string entry = "XDG_RUNTIME_DIR=" + dir;
+    for (const auto& text : ProcStrings(pid, "environ")) {
+        if (text == entry)
+            return true;
+    }
+    return false;
+}
+
 std::string StateDir() {
     const std::string dir = FADERWELL_TEST_STATE_DIR;
     ::mkdir(dir.c_str(), 0755);
@@ -142,19 +168,21 @@ int EndLeftoverServices() {
         }
         return false;
     });
-    const auto instances =
-        FindProcesses("pipewire", [&](pid_t pid, const std::vector<std::string>&) {
-            const std::string entry = "XDG_RUNTIME_DIR=/tmp/";
-            const std::string end = ".runtime";
-            for (const auto& text : ProcStrings(pid, "environ")) {
-                if (text.rfind(entry, 0) == 0 && text.size() > entry.size() + end.size() &&
-                    text.compare(text.size() - end.size(), end.size(), end) == 0 &&
-                    ours(text.substr(entry.size(), text.size() - entry.size() - end.size())))
-                    return true;
-            }
-            return false;
-        });
-    servers.insert(servers.end(), instances.begin(), instances.end());
+    const auto inOurRuntimeDir = [&](pid_t pid, const std::vector<std::string>&) {
+        const std::string entry = "XDG_RUNTIME_DIR=/tmp/";
+        const std::string end = ".runtime";
+        for (const auto& text : ProcStrings(pid, "environ")) {
+            if (text.rfind(entry, 0) == 0 && text.size() > entry.size() + end.size() &&
+                text.compare(text.size() - end.size(), end.size(), end) == 0 &&
+                ours(text.substr(entry.size(), text.size() - entry.size() - end.size())))
+                return true;
+        }
+        return false;
+    };
+    for (const char* program : {"pipewire", "weston"}) {
+        const auto instances = FindProcesses(program, inOurRuntimeDir);
+        servers.insert(servers.end(), instances.begin(), instances.end());
+    }
     // This tree's receiver, wherever it was started from.
     const auto receivers = FindProcesses(
         BaseName(FADERWELL_JACK_RECEIVER), [](pid_t pid, const std::vector<std::string>&) {
@@ -258,26 +286,13 @@ bool PipeWireInstance::Start(bool endsWithParent) {
     error_.clear();
     const std::string what = "PipeWire instance '" + name_ + "'";
     // Ours by name: a pipewire whose runtime directory is this instance's.
-    const std::string runtimeEntry = "XDG_RUNTIME_DIR=" + runtimeDir_;
     const auto stale = FindProcesses("pipewire", [&](pid_t pid, const std::vector<std::string>&) {
-        for (const auto& entry : ProcStrings(pid, "environ")) {
-            if (entry == runtimeEntry)
-                return true;
-        }
-        return false;
+        return RunsIn(pid, runtimeDir_);
     });
     if (!EndStale(stale, error_, what))
         return false;
-    if (::mkdir(runtimeDir_.c_str(), 0700) != 0 && errno != EEXIST) {
-        error_ = what + ": cannot make " + runtimeDir_ + ": " + std::strerror(errno);
+    if (!MakePrivateDir(runtimeDir_, error_, what))
         return false;
-    }
-    struct stat info {};
-    if (::lstat(runtimeDir_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
-        error_ = what + ": " + runtimeDir_ + " is not a private directory of this user";
-        return false;
-    }
     // What a stale instance left: its socket and lock would turn the new one away.
     for (const char* leftover : {"/pipewire-0", "/pipewire-0.lock"})
         ::unlink((runtimeDir_ + leftover).c_str());
@@ -308,6 +323,99 @@ void PipeWireInstance::Kill() {
 
 pid_t PipeWireInstance::Release() {
     return process_ ? process_->Release() : -1;
+}
+
+// --- Weston ------------------------------------------------------------------
+
+WestonCompositor::WestonCompositor(std::string name)
+    : name_(std::move(name)), runtimeDir_("/tmp/" + name_ + ".runtime") {}
+
+WestonCompositor::~WestonCompositor() {
+    Stop();
+}
+
+std::vector<std::string> WestonCompositor::ClientEnvironment() const {
+    return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=" + name_};
+}
+
+bool WestonCompositor::Start() {
+    error_.clear();
+    const std::string what = "Weston compositor '" + name_ + "'";
+    const auto stale = FindProcesses("weston", [&](pid_t pid, const std::vector<std::string>&) {
+        return RunsIn(pid, runtimeDir_);
+    });
+    if (!EndStale(stale, error_, what) || !MakePrivateDir(runtimeDir_, error_, what))
+        return false;
+    const std::string socket = runtimeDir_ + "/" + name_;
+    // What a stale compositor left: its socket and lock would turn the new one away.
+    for (const std::string& leftover : {socket, socket + ".lock"}) ::unlink(leftover.c_str());
+
+    const std::string log = StateDir() + "/" + name_ + ".weston.log";
+    std::ofstream(log, std::ios::trunc).flush();
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"weston", "--backend=headless-backend.so", "--socket=" + name_,
+                                 "--idle-time=0", "--no-config"},
+        ChildOptions{{"XDG_RUNTIME_DIR=" + runtimeDir_}, log});
+    if (!process_->Started()) {
+        error_ = what + ": weston could not be started";
+        return false;
+    }
+    // The socket listens from the moment it exists: a client that connects
+    // then is served once the compositor is up.
+    const auto deadline = Clock::now() + kServiceStartDeadline;
+    struct stat info {};
+    while (::stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+        if (!process_->Running()) {
+            error_ = what + " ended at start; its log:\n" + ReadWhole(log);
+            return false;
+        }
+        if (Clock::now() > deadline) {
+            error_ = what + " made no socket within " +
+                     std::to_string(kServiceStartDeadline.count()) + " s; its log:\n" +
+                     ReadWhole(log);
+            process_->Kill();
+            return false;
+        }
+        std::this_thread::sleep_for(kProbeInterval);
+    }
+    return true;
+}
+
+void WestonCompositor::Stop() {
+    if (process_)
+        process_->Terminate(kStopDeadline);
+}
+
+// --- D-Bus -------------------------------------------------------------------
+
+SessionBus::~SessionBus() {
+    Stop();
+}
+
+bool SessionBus::Start(const std::vector<std::string>& environment) {
+    error_.clear();
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 "--print-address=1"},
+        ChildOptions{environment});
+    // The address comes once the bus listens.
+    const auto address =
+        process_->Started() ? process_->ReadLine(kServiceStartDeadline) : std::nullopt;
+    if (!address || address->empty()) {
+        error_ = "the D-Bus session bus did not start";
+        return false;
+    }
+    address_ = *address;
+    return true;
+}
+
+void SessionBus::Stop() {
+    if (process_)
+        process_->Terminate(kStopDeadline);
+}
+
+std::vector<std::string> SessionBus::ClientEnvironment() const {
+    return {"DBUS_SESSION_BUS_ADDRESS=" + address_};
 }
 
 // --- Environment -------------------------------------------------------------

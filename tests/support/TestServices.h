@@ -107,6 +107,60 @@ private:
     std::string error_;
 };
 
+/// A headless Weston compositor of the test's own, with a runtime directory
+/// of its own; Wayland clients reach it with ClientEnvironment(). Stopped
+/// at destruction.
+class WestonCompositor {
+public:
+    explicit WestonCompositor(std::string name);
+    ~WestonCompositor();
+    WestonCompositor(const WestonCompositor&) = delete;
+    WestonCompositor& operator=(const WestonCompositor&) = delete;
+
+    /// As JackServer::Start: ends a stale compositor of the same name, then
+    /// waits until its socket takes connections.
+    bool Start();
+    void Stop();
+
+    /// "NAME=value" entries: the runtime directory and the display.
+    std::vector<std::string> ClientEnvironment() const;
+    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string name_;
+    std::string runtimeDir_;
+    std::unique_ptr<ChildProcess> process_;
+    std::string error_;
+};
+
+/// A D-Bus session bus of the test's own, as dbus-run-session gives one.
+/// What the bus starts on demand (the accessibility bus and its registry)
+/// ends when it goes; it runs with the bus's environment, so give the bus a
+/// runtime directory of its own (XDG_RUNTIME_DIR), where the accessibility
+/// bus puts its socket. Stopped at destruction.
+class SessionBus {
+public:
+    SessionBus() = default;
+    ~SessionBus();
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+
+    /// `environment`: "NAME=value" entries over this process's own.
+    bool Start(const std::vector<std::string>& environment);
+    void Stop();
+
+    /// "DBUS_SESSION_BUS_ADDRESS=..." for its clients.
+    std::vector<std::string> ClientEnvironment() const;
+    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::unique_ptr<ChildProcess> process_;
+    std::string address_;
+    std::string error_;
+};
+
 /// Sets an environment variable while it lives.
 class ScopedEnvironment {
 public:

@@ -37,8 +37,9 @@ TEST_F(MainWindowBehaviour, ArrowsTroughAndKeysMoveAChannelFaderOneWordPerStep) 
 }
 
 TEST_F(MainWindowBehaviour, ArrowKeysGoTowardsTheBarsOwnEndsOnEveryKindOfFader) {
-    // Left and Up are a line towards position 0, Right and Down towards 127,
-    // whichever way the bar stands; the wheel moves one line per notch.
+    // Left, Up and PageUp are a step towards position 0, Right, Down and
+    // PageDown towards 127, whichever way the bar stands; the wheel moves one
+    // line per notch.
     const auto key = [](Qt::Key k) {
         return [k] { QTest::keyClick(QApplication::focusWidget(), k); };
     };
@@ -49,6 +50,10 @@ TEST_F(MainWindowBehaviour, ArrowKeysGoTowardsTheBarsOwnEndsOnEveryKindOfFader) 
         {key(Qt::Key_Left), 1},
         {key(Qt::Key_Up), 0},
         {key(Qt::Key_Left), 0},
+        {key(Qt::Key_PageDown), 1},
+        {key(Qt::Key_PageUp), 0},
+        {key(Qt::Key_End), 127},
+        {key(Qt::Key_Home), 0},
         {[] { WheelDown(*QApplication::focusWidget()); }, 1},
     };
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));

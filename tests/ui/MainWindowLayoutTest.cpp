@@ -56,6 +56,10 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
     form.showNormal();
     EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    // A title bar that offers maximizing regardless (Qt's own, on Wayland) gets nowhere.
+    form.showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMaximized(); }));
+    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
 }
 
 TEST_F(MainWindowLayout, EveryControlLiesInsideTheClientArea) {
@@ -125,6 +129,8 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
     controls.insert(controls.end(), {form.CC->Up, form.CC->Down});
     std::set<QString> faderNames;
     for (QWidget* control : controls) {
+        if (control == form.Label8)
+            continue;  // only draws
         const QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(control);
         ASSERT_NE(seen, nullptr);
         EXPECT_FALSE(seen->text(QAccessible::Name).isEmpty())
@@ -136,16 +142,46 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
     }
     EXPECT_EQ(faderNames.size(), 2u + 17u) << "every fader and marker apart";
 
+    // What shows a text is named by it, numbers included; the rest by what it does.
     const std::pair<QWidget*, const char*> names[] = {
-        {form.MVol, "Master"},           {form.Vol(1), "Channel 1"},
-        {form.Vol(16), "Channel 16"},    {form.C(1), "Link channel 1"},
-        {form.MC, "Link all channels"},  {form.CC, "Controller number"},
-        {form.StartB, "Start fade"},     {form.StartM, "Fade start level"},
+        {form.MVol, "Master"},
+        {form.Vol(1), "Channel 1"},
+        {form.Vol(16), "Channel 16"},
+        {form.C(1), "Link channel 1"},
+        {form.MC, "Link all channels"},
+        {form.CC, "Controller number"},
+        {form.StartB, "Start fade"},
+        {form.StartM, "Fade start level"},
         {form.StopM, "Fade stop level"},
+        {form.NumberLabel(0), "M"},
+        {form.NumberLabel(16), "16"},
+        {form.SB1, "127"},
+        {form.LValue, "64"},
+        {form.CcP, "0"},
+        {form.StartP, "0"},
+        {form.StopP, "127"},
+        {form.Label3, "DRUM"},
+        {form.DrumSw, "DRUM"},
     };
     for (const auto& [control, name] : names)
         EXPECT_EQ(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name),
                   QString::fromUtf8(name));
+
+    // Frames and the digit hidden under the first fader only draw.
+    std::set<QObject*> seen;
+    for (QWidget* container : {form.Client(), static_cast<QWidget*>(form.Panel1)}) {
+        QAccessibleInterface* holder = QAccessible::queryAccessibleInterface(container);
+        for (int i = 0; i < holder->childCount(); ++i) {
+            EXPECT_EQ(holder->indexOfChild(holder->child(i)), i);
+            seen.insert(holder->child(i)->object());
+        }
+    }
+    for (QWidget* decoration :
+         {static_cast<QWidget*>(form.Bevel1), static_cast<QWidget*>(form.Bevel4),
+          static_cast<QWidget*>(form.Bevel5), static_cast<QWidget*>(form.Label8)})
+        EXPECT_EQ(seen.count(decoration), 0u) << decoration->objectName().toStdString();
+    EXPECT_EQ(seen.count(form.CcP), 1u);
+    EXPECT_EQ(seen.count(form.Vol(1)), 1u);
 
     // A fader tells the value it sends, and a value set from outside goes
     // through the fader like any gesture.
@@ -211,6 +247,42 @@ TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
                            static_cast<QWidget*>(form.CC->Down)}) {
         EXPECT_EQ(never->focusPolicy(), Qt::NoFocus);
     }
+}
+
+TEST_F(MainWindowLayout, FadersAndMarkersShowTheKeyboardFocusInsideThemselves) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const auto shot = [&] { return form.Client()->grab().toImage(); };
+    // Where two shots differ, in client coordinates.
+    const auto changed = [](const QImage& before, const QImage& after) {
+        QRegion region;
+        for (int y = 0; y < before.height(); ++y)
+            for (int x = 0; x < before.width(); ++x)
+                if (before.pixel(x, y) != after.pixel(x, y))
+                    region += QRect(x, y, 1, 1);
+        return region;
+    };
+    // Each step hands the focus by Tab from one control to the next.
+    const std::pair<QWidget*, QWidget*> steps[] = {
+        {form.MVol, form.Vol(1)},
+        {form.StartM, form.StopM},
+    };
+    // The platform's look shows focus cues once the keyboard has moved the focus.
+    QTest::keyClick(form.StartB, Qt::Key_Tab);
+    for (const auto& [from, to] : steps) {
+        SCOPED_TRACE(to->objectName().toStdString());
+        from->setFocus(Qt::OtherFocusReason);
+        const QImage before = shot();
+        QTest::keyClick(from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), to);
+        const QRegion difference = changed(before, shot());
+        const QRect fromArea = InClient(form, from);
+        const QRect toArea = InClient(form, to);
+        EXPECT_FALSE(difference.intersected(toArea).isEmpty()) << "the cue shows";
+        EXPECT_FALSE(difference.intersected(fromArea).isEmpty()) << "the cue goes";
+        EXPECT_TRUE((difference - toArea - fromArea).isEmpty()) << "nothing else moves";
+    }
+    form.Vol(1)->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(SaveScreenshot(form, QStringLiteral("main-window-focus-on-a-fader.png")));
 }
 
 // The bitmaps as the user sees them: A aqua, K black, W white, D dark grey,

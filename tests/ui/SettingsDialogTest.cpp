@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 
 #include "UiDoubles.h"
 #include "core/Doubles.h"
@@ -125,24 +127,33 @@ TEST_F(SettingsDialogTest, FailedPickKeepsTheIndexAndTheTitle) {
 TEST_F(SettingsDialogTest, ClicksKeysAndWheelOnTheSliderStoreTheStepAndSetTheInterval) {
     config.FormCreate();
     ShowDialog();
-    const auto expectStep = [&](int step) {
+    const int y = PartCentre(config.FSPEED, QStyle::SC_SliderHandle).y();
+    const auto click = [&](int x) {
+        return [this, x, y] { QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {x, y}); };
+    };
+    const auto key = [&](Qt::Key k) { return [this, k] { QTest::keyClick(config.FSPEED, k); }; };
+    // A click on the track moves one step; the keys go as on every bar of the
+    // program: Left, Up and PageUp towards the slowest, the others towards the fastest.
+    const std::pair<std::function<void()>, int> steps[] = {
+        {click(config.FSPEED->width() - 4), 4},
+        {click(3), 3},
+        {key(Qt::Key_End), 5},
+        {key(Qt::Key_PageUp), 4},
+        {key(Qt::Key_Up), 3},
+        {key(Qt::Key_PageDown), 4},
+        {key(Qt::Key_Left), 3},
+        {key(Qt::Key_Down), 4},
+        {key(Qt::Key_Right), 5},
+        {key(Qt::Key_Home), 1},
+        {[this] { WheelDown(*config.FSPEED); }, 1},
+    };
+    config.FSPEED->setFocus();
+    for (const auto& [gesture, step] : steps) {
+        gesture();
         EXPECT_EQ(config.FSPEED->value(), step);
         EXPECT_EQ(values.SpeedStep, step);
         EXPECT_EQ(timer.Interval(), FadeIntervalForStep(step));
-    };
-    const int y = PartCentre(config.FSPEED, QStyle::SC_SliderHandle).y();
-
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {config.FSPEED->width() - 4, y});
-    expectStep(4);  // a click on the track moves one step
-    QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, {3, y});
-    expectStep(3);
-    config.FSPEED->setFocus();
-    QTest::keyClick(config.FSPEED, Qt::Key_End);
-    expectStep(5);
-    QTest::keyClick(config.FSPEED, Qt::Key_PageDown);
-    expectStep(4);
-    WheelDown(*config.FSPEED);
-    expectStep(3);
+    }
 }
 
 // A stored step outside 1..5 shows at the nearest end; any handling of the
@@ -259,17 +270,27 @@ TEST_F(SettingsDialogTest, FocusStartsOnTheOutputListAndIsKeptBetweenShowings) {
 }
 
 TEST_F(SettingsDialogTest, TabVisitsOnlyTheCheckedVendor) {
+    // The stored vendor's button is checked at start-up, by no click.
+    values.Vendor = kVendorYamaha;
     config.FormCreate();
     ShowDialog();
+    const auto tabRound = [&] {
+        config.MIDIPORT->setFocus();
+        QList<QWidget*> visited;
+        for (int i = 0; i < 4; ++i) {
+            visited << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return visited;
+    };
+    EXPECT_EQ(tabRound(),
+              (QList<QWidget*>{config.MIDIPORT, config.FSPEED, config.XG, config.MIDIPORT}));
     QTest::mouseClick(config.GS, Qt::LeftButton);
-    config.MIDIPORT->setFocus();
-
-    QList<QWidget*> visited;
-    for (int i = 0; i < 4; ++i) {
-        visited << QApplication::focusWidget();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    EXPECT_EQ(visited,
+    EXPECT_EQ(tabRound(),
+              (QList<QWidget*>{config.MIDIPORT, config.FSPEED, config.GS, config.MIDIPORT}));
+    // The focus put on an unchecked button leaves the tab stop where it is.
+    config.KG->setFocus();
+    EXPECT_EQ(tabRound(),
               (QList<QWidget*>{config.MIDIPORT, config.FSPEED, config.GS, config.MIDIPORT}));
 
     // Arrow keys move among the vendors and check them, which stores the code.
@@ -289,6 +310,30 @@ TEST_F(SettingsDialogTest, FailureInAHandlerIsReportedAndTheDialogStays) {
               std::vector{RecordingPrompts::Failure(QStringLiteral("タイマーを設定できません."))});
     EXPECT_EQ(values.SpeedStep, 3) << "the rest of the handler is skipped";
     EXPECT_TRUE(config.isVisible());
+}
+
+TEST_F(SettingsDialogTest, MessageBoxesBelongToTheOpenDialogOrElseTheMainWindow) {
+    config.FormCreate();
+    QtPrompts real;
+    real.SetOwner(&form1);
+    const auto shownOver = [&](const std::function<void()>& show) {
+        QWidget* owner = nullptr;
+        QPoint offCentre;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            owner = box->parentWidget();
+            offCentre = box->frameGeometry().center() - box->screen()->availableGeometry().center();
+            box->close();
+        });
+        show();
+        EXPECT_LE(offCentre.manhattanLength(), 4) << "centred on the screen";
+        return owner;
+    };
+    // At start-up the main window exists, still hidden and unplaced.
+    EXPECT_EQ(shownOver([&] { real.Message(kUnavailable); }), &form1);
+    ShowDialog();
+    EXPECT_EQ(shownOver([&] { real.FailureReport(kUnavailable); }), &config);
 }
 
 TEST_F(SettingsDialogTest, FixedFrameCentredFirstThenWhereItWas) {

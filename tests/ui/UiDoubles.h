@@ -144,6 +144,9 @@ inline void ExpectFixedCentredDialog(QDialog& dialog, const QString& title, QSiz
         }
     }
     EXPECT_TRUE(dialog.windowIcon().isNull());
+    dialog.setWindowState(Qt::WindowMaximized);  // what a title bar's button would ask
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.isMaximized(); }));
+    EXPECT_EQ(dialog.size(), client);
     const QRect desktop = dialog.screen()->availableGeometry();
     EXPECT_LE((dialog.frameGeometry().center() - desktop.center()).manhattanLength(), 2);
     SaveScreenshot(dialog, screenshot);
