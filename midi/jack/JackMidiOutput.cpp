@@ -107,7 +107,6 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
         const int connected = jack_connect(client_, jack_port_name(port_), destination.c_str());
         if (connected != 0 && connected != EEXIST)
             return false;
-        followed_ = destination;
     }
     // The server reports the connection to its clients in its own time, and
     // puts it into the graph of a cycle to come: until then a word written
@@ -116,6 +115,13 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
             caller_, [&] { return jack_port_connected_to(port_, destination.c_str()) != 0; },
             deadline))
         return false;
+    {
+        // Followed only from here on: until the server has reported the
+        // connection, the follower would take it for an input that went away
+        // and connect again, and PipeWire then drops the link being made.
+        const std::lock_guard lock(followLock_);
+        followed_ = destination;
+    }
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
     return WaitFor(
         caller_, [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
