@@ -2,17 +2,22 @@
 // after round of open, a burst, the exit command's reset and close, with
 // words still in flight at the close. Every word of every round must reach
 // the receiver in order, the first after the open and the silencing words
-// before the close included, and nothing may crash.
+// before the close included, and nothing may crash. Then a train of fade
+// ticks and hand moves while the server changes its period: the ticks keep
+// their spacing in frames at the receiver, and nothing is reordered.
 //
-// The server is jackd (dummy driver, the smallest period, synchronous) or a
-// private PipeWire instance at its default quantum.
+// The server is jackd (dummy driver, synchronous) or a private PipeWire
+// instance.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "JackReceiver.h"
@@ -116,6 +121,161 @@ TEST(JackOutputStress, PipeWireAtItsDefaultQuantum) {
     ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
     ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
     RunRounds(Rounds(kPipeWireRounds), pipewire.ClientEnvironment());
+}
+
+// --- Spacing across period changes ------------------------------------------
+
+constexpr auto kTickSpacing = 2ms;
+constexpr int kTicks = 600;
+constexpr int kHandMoveEvery = 5;  // a hand move right after every fifth tick
+constexpr std::uint64_t kRate = 48000;
+constexpr std::uint64_t kFramesPerMillisecond = kRate / 1000;
+/// The frame clock's own error and the receiver's rounding, with room.
+constexpr std::int64_t kSpacingTolerance = kFramesPerMillisecond;
+/// A tick the test thread sent later than this may rightly leave late.
+constexpr auto kSentInTime = 8ms;
+
+struct Arrival {
+    std::uint64_t frame{0};
+    std::string bytes;
+};
+
+/// The receiver's lines until `count` messages have come: the messages,
+/// and the frames at which the server was off its schedule.
+void Collect(JackReceiver& receiver, std::size_t count, std::vector<Arrival>& messages,
+             std::vector<std::uint64_t>& off) {
+    while (messages.size() < count) {
+        const auto line = receiver.Extra(std::chrono::milliseconds(JackReceiver::kMessageDeadline));
+        if (!line)
+            return;
+        std::istringstream fields(*line);
+        std::string first;
+        fields >> first;
+        if (first == "off") {
+            std::uint64_t frame = 0;
+            fields >> frame;
+            off.push_back(frame);
+            continue;
+        }
+        std::string rest;
+        std::getline(fields >> std::ws, rest);
+        messages.push_back({std::stoull(first), rest});
+    }
+}
+
+/// Ticks due every kTickSpacing, some followed by a hand move, sent while
+/// `changes` run one after another (each a command that changes the
+/// server's period); then the spacing judged in frames at the receiver.
+void RunTickTrain(const std::vector<std::string>& environment,
+                  const std::vector<std::vector<std::string>>& changes) {
+    JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
+    ASSERT_TRUE(receiver.Ready());
+    RtMidiOutService service;
+    ProcessValues values{Defaults::Values()};
+    MidiOutPort port(service, values);
+    port.BuildOutputList();
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+
+    std::vector<std::string> expected;
+    std::vector<bool> isTick;
+    std::vector<Clock::duration> late(kTicks);
+    const auto start = Clock::now() + 100ms;
+    std::thread train([&] {
+        for (int tick = 0; tick < kTicks; ++tick) {
+            const auto due = start + tick * kTickSpacing;
+            std::this_thread::sleep_until(due);
+            const ShortMessage word = PackShortMessage(static_cast<std::uint8_t>(0xB0 + tick % 16),
+                                                       7, static_cast<std::uint8_t>(tick % 128));
+            {
+                const WordsDueAt ticking(port, due);
+                port.SendShortMessage(word);
+            }
+            late[static_cast<std::size_t>(tick)] = Clock::now() - due;
+            expected.push_back(Hex(word, 3));
+            isTick.push_back(true);
+            if (tick % kHandMoveEvery == 0) {
+                const ShortMessage move =
+                    PackShortMessage(0xB3, 10, static_cast<std::uint8_t>(tick % 128));
+                port.SendShortMessage(move);
+                expected.push_back(Hex(move, 3));
+                isTick.push_back(false);
+            }
+        }
+    });
+    const auto length = kTicks * kTickSpacing;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        std::this_thread::sleep_until(start + length * static_cast<int>(i + 1) /
+                                                  static_cast<int>(changes.size() + 1));
+        ChildProcess change(changes[i], ChildOptions{environment});
+        EXPECT_EQ(change.CloseInputAndWait(30s), 0) << changes[i].front();
+    }
+    train.join();
+
+    std::vector<Arrival> messages;
+    std::vector<std::uint64_t> off;
+    Collect(receiver, expected.size(), messages, off);
+    port.ResetAndClose();
+    ASSERT_EQ(messages.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(messages[i].bytes, expected[i]) << "word " << i << ": out of order";
+
+    // Spacing between ticks, in frames, where neither the test thread nor
+    // the server lost time between them.
+    const auto offNear = [&](std::uint64_t from, std::uint64_t to) {
+        for (const std::uint64_t frame : off) {
+            if (frame + kFramesPerMillisecond > from && frame <= to + kFramesPerMillisecond)
+                return true;
+        }
+        return false;
+    };
+    const std::uint64_t spacing = kFramesPerMillisecond * kTickSpacing.count();
+    int judged = 0;
+    int tick = 0;
+    std::optional<std::uint64_t> previous;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const std::uint64_t frame = messages[i].frame;
+        if (!isTick[i]) {
+            // A hand move waits behind the tick before it, and no longer.
+            if (late[static_cast<std::size_t>(tick - 1)] < kSentInTime) {
+                EXPECT_EQ(frame, messages[i - 1].frame) << "hand move after tick " << tick - 1;
+            }
+            continue;
+        }
+        const bool inTime = late[static_cast<std::size_t>(tick)] < kSentInTime &&
+                            (tick == 0 || late[static_cast<std::size_t>(tick - 1)] < kSentInTime);
+        if (previous && inTime && !offNear(*previous, frame)) {
+            ++judged;
+            const auto error = static_cast<std::int64_t>(frame - *previous - spacing);
+            EXPECT_LE(std::llabs(error), kSpacingTolerance)
+                << "between ticks " << tick - 1 << " and " << tick;
+        }
+        previous = frame;
+        ++tick;
+    }
+    EXPECT_GE(judged, kTicks / 4) << off.size() << " cycles off the schedule";
+    std::printf("%d of %d tick intervals judged, %zu cycles off the schedule\n", judged, kTicks - 1,
+                off.size());
+    EXPECT_EQ(receiver.Quit(), 0);
+}
+
+TEST(JackPeriodChange, JackdKeepsTheTicksSpacing) {
+    JackServer server(JackServerOptions{TestServerName("period"), 1024});
+    UseJackServer serverName(server.Name());
+    ASSERT_TRUE(server.Start()) << server.Error();
+    RunTickTrain({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}});
+}
+
+// This process must run with PipeWire's libjack on its library path.
+TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
+    PipeWireInstance pipewire(TestServerName("period_pw"));
+    ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
+    ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
+    const auto quantum = [](const char* frames) {
+        return std::vector<std::string>{"pw-metadata",         "-n",  "settings", "0",
+                                        "clock.force-quantum", frames};
+    };
+    RunTickTrain(pipewire.ClientEnvironment(), {quantum("256"), quantum("128"), quantum("0")});
 }
 
 }  // namespace
