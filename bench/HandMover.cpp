@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
     std::uint32_t gaps = 12345;  // a fixed sequence, so that runs compare
     for (int i = 0; i < count; ++i) {
         gaps = gaps * 1103515245u + 12345u;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kShortestGapMs + (gaps >> 16) % kGapSpreadMs));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(kShortestGapMs + (gaps >> 16) % kGapSpreadMs));
         const auto value = static_cast<std::uint8_t>(i % 128);
         const faderwell::ShortMessage word = faderwell::PackShortMessage(0xB0, 7, value);
         const jack_time_t sent = jack_get_time();

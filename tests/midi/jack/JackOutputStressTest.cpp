@@ -10,6 +10,7 @@
 // instance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -134,20 +135,30 @@ constexpr std::uint64_t kFramesPerMillisecond = kRate / 1000;
 constexpr std::int64_t kSpacingTolerance = kFramesPerMillisecond;
 /// A tick the test thread sent later than this may rightly leave late.
 constexpr auto kSentInTime = 8ms;
+/// Intervals to judge, from as many trains as a busy machine takes (a
+/// thread kept waiting, a server losing time) up to kMostTrains.
+constexpr int kIntervalsToJudge = kTicks / 4;
+constexpr int kMostTrains = 5;
+
+/// A word's distance from a period change beyond which PipeWire neither
+/// loses nor repeats it (see LineUp), in frames.
+constexpr std::uint64_t kNearChange = 100 * kFramesPerMillisecond;
+/// How far a word lost or repeated is looked for, in words.
+constexpr std::size_t kReach = 40;
+const std::string kLastResetWord = "BF 7B 00";
 
 struct Arrival {
     std::uint64_t frame{0};
     std::string bytes;
 };
 
-/// The receiver's lines until `count` messages have come: the messages,
-/// and the frames at which the server was off its schedule.
-void Collect(JackReceiver& receiver, std::size_t count, std::vector<Arrival>& messages,
+/// The receiver's lines up to the last word of the reset that follows the
+/// train: the train's messages (controllers 7 and 10), and the frames at
+/// which the server was off its schedule.
+void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
              std::vector<std::uint64_t>& off) {
-    while (messages.size() < count) {
-        const auto line = receiver.Extra(std::chrono::milliseconds(JackReceiver::kMessageDeadline));
-        if (!line)
-            return;
+    while (const auto line =
+               receiver.Extra(std::chrono::milliseconds(JackReceiver::kMessageDeadline))) {
         std::istringstream fields(*line);
         std::string first;
         fields >> first;
@@ -157,17 +168,59 @@ void Collect(JackReceiver& receiver, std::size_t count, std::vector<Arrival>& me
             off.push_back(frame);
             continue;
         }
-        std::string rest;
-        std::getline(fields >> std::ws, rest);
-        messages.push_back({std::stoull(first), rest});
+        std::string bytes;
+        std::getline(fields >> std::ws, bytes);
+        if (bytes == kLastResetWord)
+            return;
+        if (bytes.substr(3, 2) == "07" || bytes.substr(3, 2) == "0A")
+            messages.push_back({std::stoull(first), bytes});
     }
+}
+
+/// For each word sent, the frame it first arrived at. PipeWire's libjack
+/// skips a client's cycles at a period change until that client has taken
+/// the new period in, on a thread of normal priority: a receiver that skips
+/// loses what was written meanwhile, and one that does not reads again what
+/// a sender that skips wrote the cycle before. So a word may be lost or
+/// repeated near a cycle off the schedule, and nowhere else; every other
+/// word arrives once, in the order sent.
+std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& messages,
+                                                 const std::vector<std::string>& sent,
+                                                 const std::vector<std::uint64_t>& off) {
+    const auto nearChange = [&](std::uint64_t frame) {
+        return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
+            return frame + kNearChange >= at && frame <= at + kNearChange;
+        });
+    };
+    std::vector<std::optional<std::uint64_t>> frames(sent.size());
+    std::size_t next = 0;
+    for (const Arrival& message : messages) {
+        const auto from = sent.begin() + static_cast<std::ptrdiff_t>(next);
+        const auto found = std::find(
+            from, sent.begin() + static_cast<std::ptrdiff_t>(std::min(next + kReach, sent.size())),
+            message.bytes);
+        if (found != sent.end() && *found == message.bytes) {
+            EXPECT_TRUE(found == from || nearChange(message.frame))
+                << found - from << " words lost before " << message.bytes << " at frame "
+                << message.frame;
+            next = static_cast<std::size_t>(found - sent.begin());
+            frames[next++] = message.frame;
+            continue;
+        }
+        const auto back = sent.begin() + static_cast<std::ptrdiff_t>(next - std::min(next, kReach));
+        EXPECT_TRUE(std::find(back, from, message.bytes) != from && nearChange(message.frame))
+            << message.bytes << " at frame " << message.frame << ": out of order";
+    }
+    EXPECT_EQ(next, sent.size()) << "the last words did not arrive";
+    return frames;
 }
 
 /// Ticks due every kTickSpacing, some followed by a hand move, sent while
 /// `changes` run one after another (each a command that changes the
-/// server's period); then the spacing judged in frames at the receiver.
+/// server's period); then the spacing judged in frames at the receiver,
+/// adding the intervals judged to `judged`.
 void RunTickTrain(const std::vector<std::string>& environment,
-                  const std::vector<std::vector<std::string>>& changes) {
+                  const std::vector<std::vector<std::string>>& changes, int& judged) {
     JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
     ASSERT_TRUE(receiver.Ready());
     RtMidiOutService service;
@@ -211,58 +264,63 @@ void RunTickTrain(const std::vector<std::string>& environment,
     }
     train.join();
 
+    port.ResetAndClose();
     std::vector<Arrival> messages;
     std::vector<std::uint64_t> off;
-    Collect(receiver, expected.size(), messages, off);
-    port.ResetAndClose();
-    ASSERT_EQ(messages.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        ASSERT_EQ(messages[i].bytes, expected[i]) << "word " << i << ": out of order";
+    Collect(receiver, messages, off);
+    const auto frames = LineUp(messages, expected, off);
 
     // Spacing between ticks, in frames, where neither the test thread nor
     // the server lost time between them.
-    const auto offNear = [&](std::uint64_t from, std::uint64_t to) {
-        for (const std::uint64_t frame : off) {
-            if (frame + kFramesPerMillisecond > from && frame <= to + kFramesPerMillisecond)
-                return true;
-        }
-        return false;
+    const auto offBetween = [&](std::uint64_t from, std::uint64_t to) {
+        return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
+            return at + kFramesPerMillisecond > from && at <= to + kFramesPerMillisecond;
+        });
+    };
+    const auto inTime = [&](int tick) {
+        return late[static_cast<std::size_t>(tick)] < kSentInTime;
     };
     const std::uint64_t spacing = kFramesPerMillisecond * kTickSpacing.count();
-    int judged = 0;
-    int tick = 0;
-    std::optional<std::uint64_t> previous;
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const std::uint64_t frame = messages[i].frame;
+    int tick = -1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
         if (!isTick[i]) {
             // A hand move waits behind the tick before it, and no longer.
-            if (late[static_cast<std::size_t>(tick - 1)] < kSentInTime) {
-                EXPECT_EQ(frame, messages[i - 1].frame) << "hand move after tick " << tick - 1;
+            if (inTime(tick) && frames[i] && frames[i - 1]) {
+                EXPECT_EQ(*frames[i], *frames[i - 1]) << "hand move after tick " << tick;
             }
             continue;
         }
-        const bool inTime = late[static_cast<std::size_t>(tick)] < kSentInTime &&
-                            (tick == 0 || late[static_cast<std::size_t>(tick - 1)] < kSentInTime);
-        if (previous && inTime && !offNear(*previous, frame)) {
-            ++judged;
-            const auto error = static_cast<std::int64_t>(frame - *previous - spacing);
-            EXPECT_LE(std::llabs(error), kSpacingTolerance)
-                << "between ticks " << tick - 1 << " and " << tick;
-        }
-        previous = frame;
         ++tick;
+        const std::size_t before = i - (tick % kHandMoveEvery == 1 ? 2 : 1);
+        if (tick == 0 || !frames[i] || !frames[before] || !inTime(tick) || !inTime(tick - 1) ||
+            offBetween(*frames[before], *frames[i]))
+            continue;
+        ++judged;
+        const auto error = static_cast<std::int64_t>(*frames[i] - *frames[before] - spacing);
+        EXPECT_LE(std::llabs(error), kSpacingTolerance)
+            << "between ticks " << tick - 1 << " and " << tick;
     }
-    EXPECT_GE(judged, kTicks / 4) << off.size() << " cycles off the schedule";
-    std::printf("%d of %d tick intervals judged, %zu cycles off the schedule\n", judged, kTicks - 1,
+    std::printf("%d tick intervals judged so far, %zu cycles off the schedule\n", judged,
                 off.size());
     EXPECT_EQ(receiver.Quit(), 0);
+}
+
+void KeepsTheTicksSpacing(const std::vector<std::string>& environment,
+                          const std::vector<std::vector<std::string>>& changes) {
+    int judged = 0;
+    for (int train = 0; train < kMostTrains && judged < kIntervalsToJudge; ++train) {
+        RunTickTrain(environment, changes, judged);
+        if (testing::Test::HasFailure())
+            return;
+    }
+    EXPECT_GE(judged, kIntervalsToJudge);
 }
 
 TEST(JackPeriodChange, JackdKeepsTheTicksSpacing) {
     JackServer server(JackServerOptions{TestServerName("period"), 1024});
     UseJackServer serverName(server.Name());
     ASSERT_TRUE(server.Start()) << server.Error();
-    RunTickTrain({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}});
+    KeepsTheTicksSpacing({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}});
 }
 
 // This process must run with PipeWire's libjack on its library path.
@@ -275,7 +333,8 @@ TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
         return std::vector<std::string>{"pw-metadata",         "-n",  "settings", "0",
                                         "clock.force-quantum", frames};
     };
-    RunTickTrain(pipewire.ClientEnvironment(), {quantum("256"), quantum("128"), quantum("0")});
+    KeepsTheTicksSpacing(pipewire.ClientEnvironment(),
+                         {quantum("256"), quantum("128"), quantum("0")});
 }
 
 }  // namespace
