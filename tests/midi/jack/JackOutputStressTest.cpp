@@ -141,8 +141,11 @@ constexpr int kIntervalsToJudge = kTicks / 4;
 constexpr int kMostTrains = 5;
 
 /// A word's distance from a period change beyond which PipeWire neither
-/// loses nor repeats it (see LineUp), in frames.
+/// loses, repeats nor holds it back (see LineUp), in frames.
 constexpr std::uint64_t kNearChange = 100 * kFramesPerMillisecond;
+/// A word's distance from a cycle off the schedule beyond which jackd has
+/// not moved it, in frames.
+constexpr std::uint64_t kNearOff = kFramesPerMillisecond;
 /// How far a word lost or repeated is looked for, in words.
 constexpr std::size_t kReach = 40;
 const std::string kLastResetWord = "BF 7B 00";
@@ -182,14 +185,15 @@ void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
 /// the new period in, on a thread of normal priority: a receiver that skips
 /// loses what was written meanwhile, and one that does not reads again what
 /// a sender that skips wrote the cycle before. So a word may be lost or
-/// repeated near a cycle off the schedule, and nowhere else; every other
-/// word arrives once, in the order sent.
+/// repeated within `nearOff` frames of a cycle off the schedule, and
+/// nowhere else; every other word arrives once, in the order sent.
 std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& messages,
                                                  const std::vector<std::string>& sent,
-                                                 const std::vector<std::uint64_t>& off) {
+                                                 const std::vector<std::uint64_t>& off,
+                                                 std::uint64_t nearOff) {
     const auto nearChange = [&](std::uint64_t frame) {
         return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
-            return frame + kNearChange >= at && frame <= at + kNearChange;
+            return frame + nearOff >= at && frame <= at + nearOff;
         });
     };
     std::vector<std::optional<std::uint64_t>> frames(sent.size());
@@ -217,10 +221,12 @@ std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& mes
 
 /// Ticks due every kTickSpacing, some followed by a hand move, sent while
 /// `changes` run one after another (each a command that changes the
-/// server's period); then the spacing judged in frames at the receiver,
+/// server's period); then the spacing judged in frames at the receiver
+/// between ticks at least `nearOff` frames from a cycle off the schedule,
 /// adding the intervals judged to `judged`.
 void RunTickTrain(const std::vector<std::string>& environment,
-                  const std::vector<std::vector<std::string>>& changes, int& judged) {
+                  const std::vector<std::vector<std::string>>& changes, std::uint64_t nearOff,
+                  int& judged) {
     JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
     ASSERT_TRUE(receiver.Ready());
     RtMidiOutService service;
@@ -268,13 +274,13 @@ void RunTickTrain(const std::vector<std::string>& environment,
     std::vector<Arrival> messages;
     std::vector<std::uint64_t> off;
     Collect(receiver, messages, off);
-    const auto frames = LineUp(messages, expected, off);
+    const auto frames = LineUp(messages, expected, off, nearOff);
 
     // Spacing between ticks, in frames, where neither the test thread nor
     // the server lost time between them.
     const auto offBetween = [&](std::uint64_t from, std::uint64_t to) {
         return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
-            return at + kFramesPerMillisecond > from && at <= to + kFramesPerMillisecond;
+            return at + nearOff > from && at <= to + nearOff;
         });
     };
     const auto inTime = [&](int tick) {
@@ -306,10 +312,11 @@ void RunTickTrain(const std::vector<std::string>& environment,
 }
 
 void KeepsTheTicksSpacing(const std::vector<std::string>& environment,
-                          const std::vector<std::vector<std::string>>& changes) {
+                          const std::vector<std::vector<std::string>>& changes,
+                          std::uint64_t nearOff) {
     int judged = 0;
     for (int train = 0; train < kMostTrains && judged < kIntervalsToJudge; ++train) {
-        RunTickTrain(environment, changes, judged);
+        RunTickTrain(environment, changes, nearOff, judged);
         if (testing::Test::HasFailure())
             return;
     }
@@ -320,7 +327,7 @@ TEST(JackPeriodChange, JackdKeepsTheTicksSpacing) {
     JackServer server(JackServerOptions{TestServerName("period"), 1024});
     UseJackServer serverName(server.Name());
     ASSERT_TRUE(server.Start()) << server.Error();
-    KeepsTheTicksSpacing({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}});
+    KeepsTheTicksSpacing({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}}, kNearOff);
 }
 
 // This process must run with PipeWire's libjack on its library path.
@@ -334,7 +341,7 @@ TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
                                         "clock.force-quantum", frames};
     };
     KeepsTheTicksSpacing(pipewire.ClientEnvironment(),
-                         {quantum("256"), quantum("128"), quantum("0")});
+                         {quantum("256"), quantum("128"), quantum("0")}, kNearChange);
 }
 
 }  // namespace
