@@ -148,16 +148,16 @@ constexpr std::uint64_t kNearChange = 100 * kFramesPerMillisecond;
 constexpr std::uint64_t kNearOff = kFramesPerMillisecond;
 /// How far a word lost or repeated is looked for, in words.
 constexpr std::size_t kReach = 40;
-const std::string kLastResetWord = "BF 7B 00";
+/// A hand move after the last tick, sent nowhere else.
+constexpr ShortMessage kLastWord = PackShortMessage(0xB4, 10, 127);
 
 struct Arrival {
     std::uint64_t frame{0};
     std::string bytes;
 };
 
-/// The receiver's lines up to the last word of the reset that follows the
-/// train: the train's messages (controllers 7 and 10), and the frames at
-/// which the server was off its schedule.
+/// The receiver's lines up to the train's last word: the messages, and the
+/// frames at which the server was off its schedule.
 void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
              std::vector<std::uint64_t>& off) {
     while (const auto line =
@@ -173,10 +173,9 @@ void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
         }
         std::string bytes;
         std::getline(fields >> std::ws, bytes);
-        if (bytes == kLastResetWord)
+        messages.push_back({std::stoull(first), bytes});
+        if (bytes == Hex(kLastWord, 3))
             return;
-        if (bytes.substr(3, 2) == "07" || bytes.substr(3, 2) == "0A")
-            messages.push_back({std::stoull(first), bytes});
     }
 }
 
@@ -260,6 +259,9 @@ void RunTickTrain(const std::vector<std::string>& environment,
                 isTick.push_back(false);
             }
         }
+        port.SendShortMessage(kLastWord);
+        expected.push_back(Hex(kLastWord, 3));
+        isTick.push_back(false);
     });
     const auto length = kTicks * kTickSpacing;
     for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -270,10 +272,10 @@ void RunTickTrain(const std::vector<std::string>& environment,
     }
     train.join();
 
-    port.ResetAndClose();
     std::vector<Arrival> messages;
     std::vector<std::uint64_t> off;
     Collect(receiver, messages, off);
+    port.ResetAndClose();
     const auto frames = LineUp(messages, expected, off, nearOff);
 
     // Spacing between ticks, in frames, where neither the test thread nor
