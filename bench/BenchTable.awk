@@ -34,7 +34,7 @@ END {
     fade_row("interval deviation, p99 |d| (ms)", "p99_dev_ms", "%s", "<= 1 ms", 1)
     fade_row("interval deviation, max |d| (ms)", "max_dev_ms", "%s", "", 0)
     fade_row("whole fade (ms)", "total_ms", "%s", "", 0)
-    fade_row("whole fade vs 127 x interval (%)", "total_dev_pct", "%s", "<= 0.2 %", 2)
+    fade_row("whole fade vs 126 x interval (%)", "total_dev_pct", "%s", "<= 0.2 %", 2)
     fade_row("longest tick, first to last word (ms)", "tick_spread_ms", "%s", "", 0)
     fade_row("tick late at the timer, median (ms)", "late_med_ms", "%s", "", 0)
     fade_row("tick late at the timer, p99 (ms)", "late_p99_ms", "%s", "", 0)
@@ -51,13 +51,33 @@ END {
     fade_row("interval deviation, median (ms)", "median_dev_ms", "%s", "", 0)
     fade_row("interval deviation, p99 |d| (ms)", "p99_dev_ms", "%s", "<= 1 ms", 1)
     fade_row("interval deviation, max |d| (ms)", "max_dev_ms", "%s", "", 0)
-    fade_row("whole fade vs 127 x interval (%)", "total_dev_pct", "%s", "<= 0.01 %", 3)
+    fade_row("whole fade vs 126 x interval (%)", "total_dev_pct", "%s", "<= 0.01 %", 3)
     fade_row("longest tick, first to last word (ms)", "tick_spread_ms", "%s", "", 0)
     fade_row("tick late at the timer, max (ms)", "late_max_ms", "%s", "", 0)
     fade_row("wire vs due time, p99 |d| (ms)", "transport_p99_ms", "%s", "", 0)
     fade_row("wire vs due time, max |d| (ms)", "transport_max_ms", "%s", "", 0)
+    fade_row("intervals off > 1 ms, server on time", "intervals_off_elsewhere", "%s", "", 0)
+    fade_row("hand move to wire, median (ms)", "hand_med_ms", "%s", "", 0)
+    fade_row("hand move to wire, p99 (ms)", "hand_p99_ms", "%s", "<= per+1ms", 4)
+    fade_row("hand move to wire, max (ms)", "hand_max_ms", "%s", "", 0)
     print "  (frames at 48 kHz; PipeWire at its default quantum; wire vs due: each hi-hat at the wire against"
-    print "  the moment its tick fell due, around the median: the transport's own share of the deviation)"
+    print "  the moment its tick fell due, around the median: the transport's own share of the deviation;"
+    print "  server on time: not at a cycle the server started off its own schedule; hand move: Send to the"
+    print "  frame it arrived at, no fade running, target one period + 1 ms)"
+    print ""
+  }
+  if ("quanta_pipewire.ticks" in v) {
+    printf "Fastest fade (%d ms) on PipeWire while the quantum changes 8 times (%d fades, 1024/256/128/512 frames)\n", v["quanta_pipewire.interval_ms"], v["quanta_pipewire.fades"]
+    row("ticks whole and in order", v["quanta_pipewire.ticks"], "all",
+        verdict(v["quanta_pipewire.words_intact"] == "yes"))
+    row("interval deviation, p99 |d| (ms)", v["quanta_pipewire.p99_dev_ms"], "", "")
+    row("interval deviation, max |d| (ms)", v["quanta_pipewire.max_dev_ms"], "", "")
+    row("intervals off by > 1 ms", v["quanta_pipewire.intervals_off"], "", "")
+    row("  of those at a cycle the server dropped", v["quanta_pipewire.intervals_off_at_lost_time"], "", "")
+    row("  of those elsewhere", v["quanta_pipewire.intervals_off_elsewhere"], "0",
+        verdict(v["quanta_pipewire.intervals_off_elsewhere"] != "" && v["quanta_pipewire.intervals_off_elsewhere"] == 0))
+    row("  worst elsewhere (ms)", v["quanta_pipewire.worst_off_elsewhere_ms"], "", "")
+    print "  (dropped: a cycle PipeWire started off its own schedule, by its own account)"
     print ""
   }
   printf "Start-up and footprint (Xvfb; median of %d starts each, after one warm-up start; ratios to the minimal window)\n", runs
@@ -88,6 +108,7 @@ function fade_row(label, key, format, target, kind,    i, cells, ok, value, all)
     if (kind == 1) all = all && value != "" && value <= 1.0
     if (kind == 2) all = all && value != "" && (value < 0 ? -value : value) <= 0.2
     if (kind == 3) all = all && value != "" && (value < 0 ? -value : value) <= 0.01
+    if (kind == 4) all = all && value != "" && value <= v[runs_[i] ".period_ms"] + 1.0
     if (key == "ticks") all = all && v[runs_[i] ".words_intact"] == "yes"
     if (key == "stray_words") all = all && value != "" && value == 0
   }

@@ -8,6 +8,7 @@
 // The second form prints the program's tick interval in milliseconds for a
 // speed step, so that the scripts take the speed table from the program.
 // Exits 1 when a recording cannot be read or holds no timed fade.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,11 @@
 
 #include "bench/FadeTiming.h"
 #include "core/FadeSpeed.h"
+
+namespace {
+/// An interval off by more than this is heard as uneven.
+constexpr double kIntervalLimitMs = 1.0;
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace faderwell::bench;
@@ -35,6 +41,7 @@ int main(int argc, char** argv) {
     expected.intervalMilliseconds = std::atoi(argv[2]);
 
     std::vector<FadeTiming> fades;
+    IntervalsOff off;
     for (int i = 3; i < argc; ++i) {
         std::ifstream in(argv[i]);
         if (!in) {
@@ -51,6 +58,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: the recording holds no timed fade\n", argv[i]);
             return 1;
         }
+        // The cycles the server started off its schedule, when the
+        // receiver noted them.
+        std::vector<double> offCycles;
+        std::ifstream offIn(std::string(argv[i]) + ".off");
+        for (double time = 0; offIn >> time;) offCycles.push_back(time);
+        const IntervalsOff each = CountIntervalsOff(fades.back(), offCycles, kIntervalLimitMs);
+        off.count += each.count;
+        off.atLostTime += each.atLostTime;
+        off.worstElsewhereMs = std::max(off.worstElsewhereMs, each.worstElsewhereMs);
     }
     const FadeTiming timing = CombineFades(fades);
     const char* n = name.c_str();
@@ -67,5 +83,9 @@ int main(int argc, char** argv) {
     std::printf("%s.nominal_ms=%.1f\n", n, timing.nominalTotalMs);
     std::printf("%s.total_dev_pct=%+.3f\n", n, timing.totalDeviationPercent);
     std::printf("%s.tick_spread_ms=%.3f\n", n, timing.maxTickSpreadMs);
+    std::printf("%s.intervals_off=%d\n", n, off.count);
+    std::printf("%s.intervals_off_at_lost_time=%d\n", n, off.atLostTime);
+    std::printf("%s.intervals_off_elsewhere=%d\n", n, off.count - off.atLostTime);
+    std::printf("%s.worst_off_elsewhere_ms=%.3f\n", n, off.worstElsewhereMs);
     return 0;
 }

@@ -100,7 +100,7 @@ struct Tick {
 FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectation& expected) {
     FadeTiming result;
     result.ticksExpected = expected.ticks;
-    result.nominalTotalMs = double(expected.ticks) * expected.intervalMilliseconds;
+    result.nominalTotalMs = double(expected.ticks - 1) * expected.intervalMilliseconds;
 
     // The start marker is what comes right before the first hi-hat; what
     // came before it (the program's start-up, say) is not part of the fade.
@@ -118,14 +118,11 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
         ticks.back().words.push_back(word.value_or(0));
         ticks.back().end = event.microseconds;
     }
-    std::optional<std::uint64_t> start;
     if (lead.size() >= marker.size()) {
         const auto tail = lead.end() - std::ptrdiff_t(marker.size());
         result.startMarkerSeen = std::equal(
             tail, lead.end(), marker.begin(),
             [](const WireEvent* event, ShortMessage word) { return WordOf(event->bytes) == word; });
-        if (result.startMarkerSeen)
-            start = (*tail)->microseconds;
     }
     if (!result.startMarkerSeen)
         result.strayWords += static_cast<int>(lead.size());
@@ -145,16 +142,43 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
 
     if (!result.startMarkerSeen || ticks.empty())
         return result;
-    std::uint64_t previous = *start;
-    for (const Tick& tick : ticks) {
-        result.deviationsMs.push_back(Milliseconds(previous, tick.start) -
+    // The intervals count from the first tick: the marker's words are sent
+    // with no due moment and leave at once, the ticks' one fixed latency
+    // after they fell due.
+    result.boundsMicroseconds.push_back(ticks.front().start);
+    for (std::size_t i = 1; i < ticks.size(); ++i) {
+        result.boundsMicroseconds.push_back(ticks[i].start);
+        result.deviationsMs.push_back(Milliseconds(ticks[i - 1].start, ticks[i].start) -
                                       expected.intervalMilliseconds);
-        previous = tick.start;
     }
     SummariseDeviations(result);
-    result.totalMs = Milliseconds(*start, ticks.back().start);
+    result.totalMs = Milliseconds(ticks.front().start, ticks.back().start);
     result.totalDeviationPercent =
         100.0 * (result.totalMs - result.nominalTotalMs) / result.nominalTotalMs;
+    return result;
+}
+
+IntervalsOff CountIntervalsOff(const FadeTiming& fade, const std::vector<double>& offCycles,
+                               double limitMs) {
+    // A cycle off the schedule moves the ticks around it: those due in the
+    // time lost leave together at the first cycle after it.
+    constexpr double kMarginMicroseconds = 1000;
+    IntervalsOff result;
+    for (std::size_t i = 0; i < fade.deviationsMs.size(); ++i) {
+        const double magnitude = std::abs(fade.deviationsMs[i]);
+        if (magnitude <= limitMs)
+            continue;
+        ++result.count;
+        const auto from = static_cast<double>(fade.boundsMicroseconds[i]);
+        const auto to = static_cast<double>(fade.boundsMicroseconds[i + 1]);
+        const bool lost = std::any_of(offCycles.begin(), offCycles.end(), [&](double off) {
+            return off > from - kMarginMicroseconds && off <= to + kMarginMicroseconds;
+        });
+        if (lost)
+            ++result.atLostTime;
+        else
+            result.worstElsewhereMs = std::max(result.worstElsewhereMs, magnitude);
+    }
     return result;
 }
 

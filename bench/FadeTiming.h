@@ -47,19 +47,21 @@ struct FadeTiming {
     int ticksComplete{0};  // ticks whose seventeen words came whole and in order
     int strayWords{0};     // words inside the fade that belong to no tick
     bool startMarkerSeen{false};
-    // Deviation of each tick's interval from the nominal one, in milliseconds;
-    // the first interval counts from the start marker.
+    // Deviation of each interval between two ticks from the nominal one, in
+    // milliseconds.
     double medianDeviationMs{0};
     double p99AbsDeviationMs{0};
     double maxAbsDeviationMs{0};
-    // Start marker to last tick against ticks x interval.
+    // First tick to last against (ticks - 1) x interval.
     double totalMs{0};
     double nominalTotalMs{0};
     double totalDeviationPercent{0};
     // Longest time between a tick's first and last word.
     double maxTickSpreadMs{0};
-    // Every interval's deviation, in tick order.
+    // Every interval's deviation, in tick order, and where the intervals
+    // lie: each tick's time (µs).
     std::vector<double> deviationsMs;
+    std::vector<std::uint64_t> boundsMicroseconds;
     int fades{1};
 
     /// Every tick came, whole and in order, and nothing else did.
@@ -79,6 +81,17 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
 /// add up, the interval deviations are pooled, and the whole-fade figures are
 /// those of the fade furthest from its nominal length.
 FadeTiming CombineFades(const std::vector<FadeTiming>& fades);
+
+/// The intervals of one fade that deviate by more than `limitMs`, and how
+/// many of those lie at a cycle the server started off its own schedule
+/// (`offCycles`, µs, the times the receiver noted): time the server lost.
+struct IntervalsOff {
+    int count{0};
+    int atLostTime{0};
+    double worstElsewhereMs{0};  // the largest |deviation| not at lost time
+};
+IntervalsOff CountIntervalsOff(const FadeTiming& fade, const std::vector<double>& offCycles,
+                               double limitMs);
 
 /// Nearest-rank percentile (0 < fraction <= 1) of `values`; 0 when empty.
 double Percentile(std::vector<double> values, double fraction);

@@ -1,7 +1,9 @@
 // A JACK MIDI client that takes each message off the wire with the time of
 // the frame it arrived at. It registers one MIDI input "<client>:in", prints
 // "ready" once the port exists, and on SIGTERM or SIGINT writes one line per
-// message ("<microseconds> <hex bytes>") to the file it was given.
+// message ("<microseconds> <hex bytes>") to the file it was given, and to
+// "<file>.off" the time of each cycle the server started off its own
+// schedule (time the server itself lost: a stall, a new schedule).
 //
 //   jack_midi_recorder <client name> <output file>
 //
@@ -23,6 +25,7 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -46,11 +49,20 @@ struct Record {
     std::array<std::uint8_t, kKeptBytes> bytes{};
 };
 
+/// A cycle that starts further than this from where the one before ended,
+/// by the server's own account, is off the server's schedule.
+constexpr double kOffScheduleMicroseconds = 250.0;
+
 struct Recorder {
     jack_client_t* client{nullptr};
     jack_port_t* port{nullptr};
     std::vector<Record> records = std::vector<Record>(kCapacity);
     std::vector<CycleSeen> cycles = std::vector<CycleSeen>(kCycleCapacity);
+    std::vector<std::uint8_t> off = std::vector<std::uint8_t>(kCycleCapacity);
+    // The process thread's own: the frames run so far, and where the next
+    // cycle should start by the server's account (µs).
+    jack_nframes_t frames{0};
+    double nextStart{-1};
     std::atomic<std::size_t> count{0};
     std::atomic<std::size_t> cycleCount{0};
     std::atomic<std::size_t> dropped{0};
@@ -67,7 +79,15 @@ int Process(jack_nframes_t frames, void* argument) {
         recorder.dropped.fetch_add(events, std::memory_order_relaxed);
         return 0;
     }
-    recorder.cycles[cycle] = {callbackStart, jack_last_frame_time(recorder.client)};
+    // The frames the server ran, counted here: PipeWire's frame time moves
+    // by the new period, not the old one, at a period change.
+    recorder.cycles[cycle] = {callbackStart, recorder.frames};
+    recorder.frames += frames;
+    const double started = static_cast<double>(callbackStart) -
+                           jack_frames_since_cycle_start(recorder.client) * 1e6 / recorder.rate;
+    recorder.off[cycle] = recorder.nextStart >= 0 &&
+                          std::abs(started - recorder.nextStart) > kOffScheduleMicroseconds;
+    recorder.nextStart = started + frames * 1e6 / recorder.rate;
     recorder.cycleCount.store(cycle + 1, std::memory_order_release);
     std::size_t count = recorder.count.load(std::memory_order_relaxed);
     for (jack_nframes_t i = 0; i < events; ++i) {
@@ -107,7 +127,14 @@ bool WriteRecords(const Recorder& recorder, const char* path) {
             std::fprintf(out, " %02X", record.bytes[b]);
         std::fputc('\n', out);
     }
-    return std::fclose(out) == 0;
+    std::FILE* offOut = std::fopen((std::string(path) + ".off").c_str(), "w");
+    if (offOut == nullptr)
+        return false;
+    for (std::size_t c = 0; c < cycles.size(); ++c) {
+        if (recorder.off[c])
+            std::fprintf(offOut, "%.0f\n", due[c]);
+    }
+    return std::fclose(offOut) == 0 && std::fclose(out) == 0;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The fastest fade (50 ms ticks) at the wire at several server periods:
-# jackd at 16, 256 and 1024 frames and PipeWire at its default quantum.
+# jackd at 16, 256 and 1024 frames and PipeWire at its default quantum; at
+# each, hand moves (no fade running) from Send to the frame they arrived at;
+# and on PipeWire, the fade while the quantum changes eight times.
 # Prints key=value lines for bench/BenchTable.awk ("wire_jackd16.p99_dev_ms=…").
 #
 #   bench/wire-periods.sh <bench tools dir> <faderwell_test_service> <scratch dir> [repeats]
@@ -25,21 +27,45 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# record <recording> <env arguments...>: one fade into a fresh receiver.
-record() {
+# start_recorder <recording> <env arguments...>: a fresh receiver, its PID in $receiver.
+start_recorder() {
   local recording=$1 ready=$1.ready line=
   shift
   mkfifo "$ready"
   env "$@" "$tools/jack_midi_recorder" wire_receiver "$recording" >"$ready" 2>>"$work/recorder.log" &
-  local receiver=$!
+  receiver=$!
   started+=("$receiver")
   read -r -t 60 line <"$ready" || true
   [ "$line" = ready ] || { echo "the JACK receiver did not come up" >&2; cat "$work/recorder.log" >&2; exit 1; }
+}
+stop_recorder() { kill "$receiver"; wait "$receiver" 2>/dev/null || true; }
+
+# record <recording> <env arguments...>: one fade into a fresh receiver.
+record() {
+  local recording=$1
+  shift
+  start_recorder "$recording" "$@"
   env "$@" "$tools/fade_driver" --speed $FASTEST_STEP --device wire_receiver:in \
     --lateness "$recording.late" >>"$recording.log" 2>&1 ||
     { cat "$recording.log" >&2; echo "the fade into $recording did not run" >&2; exit 1; }
-  kill "$receiver"
-  wait "$receiver" 2>/dev/null || true
+  stop_recorder
+}
+
+# hand_moves <name> <period frames> <env arguments...>: hand moves, no fade
+# running, each timed from the moment it was sent to the frame it arrived at.
+hand_moves() {
+  local name=$1 period=$2 recording=$work/$1.hands.rec
+  shift 2
+  start_recorder "$recording" "$@"
+  env "$@" "$tools/hand_mover" --device wire_receiver:in >"$recording.sent" 2>>"$recording.log" ||
+    { cat "$recording.log" >&2; echo "the hand moves into $recording did not run" >&2; exit 1; }
+  stop_recorder
+  [ "$(wc -l <"$recording")" = "$(wc -l <"$recording.sent")" ] ||
+    { echo "$recording: not every hand move arrived" >&2; exit 1; }
+  echo "$name.period_ms=$(awk -v p="$period" 'BEGIN { printf "%.3f", p / 48 }')"
+  paste -d ' ' "$recording" "$recording.sent" | awk '{ printf "%.0f\n", $1 - $5 }' | sort -n |
+    awk -v n="$name" '{ d[NR] = $1 } END { printf "%s.hand_med_ms=%.3f\n%s.hand_p99_ms=%.3f\n%s.hand_max_ms=%.3f\n",
+                                           n, d[int((NR + 1) / 2)] / 1000, n, d[int(NR * 0.99 + 0.999)] / 1000, n, d[NR] / 1000 }'
 }
 
 # fades <name> <env arguments...>
@@ -75,6 +101,7 @@ for period in 16 256 1024; do
   faderwell_service_start "$service" "$work" "jackd.$period" jack "$server" "$period" --realtime
   pid=$FADERWELL_SERVICE_PID
   fades "wire_jackd$period" JACK_DEFAULT_SERVER="$server" JACK_NO_START_SERVER=1
+  hand_moves "wire_jackd$period" "$period" JACK_DEFAULT_SERVER="$server" JACK_NO_START_SERVER=1
   faderwell_service_stop "$pid"
 done
 
@@ -82,4 +109,29 @@ faderwell_service_start "$service" "$work" pipewire pipewire "$server"
 pid=$FADERWELL_SERVICE_PID
 mapfile -t pipewire_env < <("$service" pipewire-env "$server")
 fades wire_pipewire -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+hand_moves wire_pipewire 1024 -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+
+# The same fade while something else on the desktop (a game, a call, a DAW)
+# asks PipeWire for other quanta: eight changes, 0.7 s apart, from 1 s after
+# the fade program starts; 0 gives the default (1024) back.
+readonly QUANTA="256 128 512 1024 256 128 512 0"
+change_quanta() {
+  local quantum
+  sleep 1
+  for quantum in $QUANTA; do
+    env "${pipewire_env[@]}" pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
+    sleep 0.7
+  done
+}
+recordings=()
+for i in $(seq "$repeats"); do
+  recording=$work/quanta_pipewire.$i.rec
+  change_quanta &
+  changer=$!
+  started+=("$changer")
+  record "$recording" -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+  wait "$changer"
+  recordings+=("$recording")
+done
+"$tools/fade_report" quanta_pipewire $FASTEST_INTERVAL_MS "${recordings[@]}"
 faderwell_service_stop "$pid"

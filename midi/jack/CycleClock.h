@@ -2,85 +2,73 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
 namespace faderwell {
 
-/// The server's frame clock as the process thread sees it, for placing
-/// each word at the frame due at its moment.
+/// When each process cycle started on the server's schedule, in µs of the
+/// server's clock (`jack_get_time`), for placing every word at the frame
+/// of the moment it is due to leave.
 ///
-/// Each cycle's callback starts at the moment its first frame was due plus
-/// however late the scheduler let it run, and that lateness is never
-/// negative: so the due moment is the callback's start less the least
-/// lateness among the recent cycles. jackd's own estimate
-/// (`jack_frame_time`) goes through a slow delay-locked loop; after its
-/// dummy driver stalls and starts a new schedule, that loop is off by the
-/// whole stall (tens of milliseconds) and takes seconds to settle, where
-/// this one follows within a few cycles.
+/// Each cycle the server gives its own account of when it started the
+/// cycle (`jack_frames_since_cycle_start`): PipeWire's driver the moment the
+/// cycle was due, jackd the moment its driver woke for it, which may be
+/// late but never early. Within one schedule a cycle starts where the one
+/// before started plus that one's frames, so every account is the
+/// schedule's origin ("lead") plus however late it came; the least lead
+/// over the last tenth of a second is the schedule. An account earlier than
+/// that is taken at once (lateness is never negative); one later by more
+/// than kJumpMicroseconds is a new schedule (a stall, an xrun, a driver
+/// that started afresh) and is taken at once too; so is a change of the
+/// period or the rate, which the server announces.
 ///
-/// Both are called by the process thread only, which places every word
-/// with the clock its own cycle has just set.
+/// Called by the process thread only: no allocation, no lock.
 class CycleClock {
 public:
-    /// How far back the least lateness is looked for, at most, in cycles;
-    /// about a tenth of a second at ordinary periods.
+    /// How far back the least lead is looked for, at most, in cycles.
     static constexpr std::size_t kWindow = 32;
     static constexpr double kWindowMicroseconds = 100'000.0;
-    /// A schedule that has moved on: this many cycles in a row, each more
-    /// than kShiftMicroseconds behind the window's least lateness. A late
-    /// cycle or two is the scheduler's doing; a run of them is a driver
-    /// that stalled and started a new schedule (jackd's dummy driver does
-    /// whenever a cycle runs a period late), and the window then starts
-    /// afresh from that run.
-    static constexpr std::size_t kShiftCycles = 3;
-    static constexpr double kShiftMicroseconds = 250.0;
+    /// A cycle that starts this much later than the schedule says has
+    /// moved the schedule: the server started a new one.
+    static constexpr double kJumpMicroseconds = 250.0;
 
-    /// The process thread, at the start of every cycle: the callback's
-    /// start (µs, the server's clock), the cycle's first frame, its length
-    /// and the sample rate.
-    void Cycle(std::uint64_t microseconds, std::uint32_t frame, std::uint32_t frames,
-               std::uint32_t rate) {
-        const double microsecondsPerFrame = 1e6 / static_cast<double>(rate);
-        if (count_ > 0)
-            frames_ += static_cast<std::int32_t>(frame - lastFrame_);
-        lastFrame_ = frame;
-        const double framesTime = static_cast<double>(frames_) * microsecondsPerFrame;
-        const std::size_t window = std::clamp<std::size_t>(
-            static_cast<std::size_t>(kWindowMicroseconds /
-                                     (static_cast<double>(frames) * microsecondsPerFrame)),
-            1, kWindow);
-        leads_[count_ % kWindow] = static_cast<double>(microseconds) - framesTime;
-        ++count_;
-        double least = Least(std::min(window, count_ - since_));
-        if (count_ - since_ > kShiftCycles) {
-            const double recent = Least(kShiftCycles);
-            if (recent - least > kShiftMicroseconds) {
-                since_ = count_ - kShiftCycles;
-                least = recent;
-            }
-        }
-        // The moment modulo 2^32 µs (71 minutes) is enough to take differences from.
-        originDue_ = static_cast<std::uint32_t>(std::llround(least + framesTime));
-        originFrame_ = frame;
+    /// At the start of every cycle: the server's account of when the cycle
+    /// started (µs), its length in frames, the sample rate, and whether the
+    /// server announced a new period or rate since the cycle before.
+    /// Returns when the cycle started on the schedule (µs).
+    double Cycle(double started, std::uint32_t frames, std::uint32_t rate, bool announced) {
+        const bool fresh = announced || count_ == 0 || rate != rate_;
+        if (!fresh)
+            elapsed_ += static_cast<double>(frames_) * 1e6 / static_cast<double>(rate_);
+        frames_ = frames;
         rate_ = rate;
+        if (fresh || started - elapsed_ - Least(Window()) > kJumpMicroseconds)
+            Restart();
+        leads_[count_ % kWindow] = started - elapsed_;
+        ++count_;
+        start_ = Least(Window()) + elapsed_;
+        return start_;
     }
 
-    /// The frame due at `microseconds` (the server's clock); false before
-    /// the first cycle.
-    bool FrameAt(std::uint64_t microseconds, std::uint32_t& frame) const {
-        if (count_ == 0)
-            return false;
-        const auto since =
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(microseconds) - originDue_);
-        const auto frames = std::llround(static_cast<double>(since) * rate_ / 1e6);
-        frame = originFrame_ + static_cast<std::uint32_t>(frames);
-        return true;
+    /// The newest cycle's start on the schedule (µs) and length (µs).
+    double Start() const { return start_; }
+    double PeriodMicroseconds() const {
+        return rate_ == 0 ? 0.0 : static_cast<double>(frames_) * 1e6 / static_cast<double>(rate_);
     }
 
 private:
+    void Restart() {
+        count_ = 0;
+        elapsed_ = 0;
+    }
+    /// The cycles of this schedule the least lead is taken over.
+    std::size_t Window() const {
+        const double period = PeriodMicroseconds();
+        const auto cycles = period > 0 ? static_cast<std::size_t>(kWindowMicroseconds / period) : 1;
+        return std::min(std::clamp<std::size_t>(cycles, 1, kWindow), count_);
+    }
     /// The least lead among the newest `cycles` cycles.
     double Least(std::size_t cycles) const {
         double least = std::numeric_limits<double>::infinity();
@@ -89,14 +77,11 @@ private:
         return least;
     }
 
-    std::array<double, kWindow> leads_{};  // callback start less the frames' own time
-    std::size_t count_{0};
-    std::size_t since_{0};    // the first cycle of the current schedule
-    std::int64_t frames_{0};  // frames since the first cycle, past the 2^32 wrap
-    std::uint32_t lastFrame_{0};
-    // The newest cycle's first frame, the moment it was due, and the rate.
-    std::uint32_t originFrame_{0};
-    std::uint32_t originDue_{0};
+    std::array<double, kWindow> leads_{};  // a cycle's start less the schedule's time to it
+    std::size_t count_{0};                 // cycles of the current schedule
+    double elapsed_{0};                    // µs from the schedule's first cycle to the newest
+    double start_{0};
+    std::uint32_t frames_{0};  // the newest cycle's length and rate
     std::uint32_t rate_{0};
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 namespace faderwell {
 
@@ -43,6 +44,14 @@ struct JackMidiOutput::Callbacks {
         if (registered != 0)
             static_cast<JackMidiOutput*>(self)->PortRegistered();
     }
+    static int BufferSize(jack_nframes_t, void* self) {
+        static_cast<JackMidiOutput*>(self)->Announce();
+        return 0;
+    }
+    static int SampleRate(jack_nframes_t, void* self) {
+        static_cast<JackMidiOutput*>(self)->Announce();
+        return 0;
+    }
 };
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(
@@ -73,9 +82,8 @@ JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const s
     jack_on_info_shutdown(client_, &Callbacks::InfoShutdown, this);
     jack_on_shutdown(client_, &Callbacks::Shutdown, this);
     jack_set_port_registration_callback(client_, &Callbacks::PortRegistration, this);
-    rate_ = jack_get_sample_rate(client_);
-    headroom_ =
-        static_cast<std::uint32_t>(std::uint64_t{rate_} * kHeadroomMicroseconds / 1'000'000);
+    jack_set_buffer_size_callback(client_, &Callbacks::BufferSize, this);
+    jack_set_sample_rate_callback(client_, &Callbacks::SampleRate, this);
     // A client of the same name that came first owns the port name: both
     // libjack and the server would take its port for ours. It is left alone
     // before this client has a port or takes part in the graph.
@@ -206,18 +214,20 @@ void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
     if (ServerGone() || size == 0 || size > 3)
         return;
     StampedWord word;
-    // The server's clock and the steady clock run at the same rate; only the
-    // distance back to the due moment is carried over. The moment stays a
-    // moment until the process thread places it: a frame reckoned now would
-    // go stale if the server started a new schedule meanwhile.
-    jack_time_t moment = jack_get_time() + static_cast<jack_time_t>(kHeadroomMicroseconds);
     if (due) {
+        // The server's clock and the steady clock run at the same rate; only
+        // the distance back to the due moment is carried over. The moment
+        // stays a moment until the process thread places it: a frame
+        // reckoned now would go stale if the server started a new schedule
+        // meanwhile.
+        const jack_time_t now = jack_get_time();
         const auto late =
             std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *due);
-        moment -= static_cast<jack_time_t>(
-            std::clamp<std::int64_t>(late.count(), 0, static_cast<std::int64_t>(moment)));
+        word.moment =
+            static_cast<std::uint32_t>(now - static_cast<jack_time_t>(std::clamp<std::int64_t>(
+                                                 late.count(), 0, static_cast<std::int64_t>(now))));
+        word.due = true;
     }
-    word.moment = static_cast<std::uint32_t>(moment);
     word.size = static_cast<std::uint8_t>(size);
     std::copy_n(bytes, size, word.bytes.begin());
     sent_ = true;
@@ -287,30 +297,37 @@ void JackMidiOutput::ServerEnded() {
 }
 
 void JackMidiOutput::Process(std::uint32_t frames) {
-    const jack_time_t callbackStart = jack_get_time();
-    const std::uint32_t cycleStart = jack_last_frame_time(client_);
-    clock_.Cycle(callbackStart, cycleStart, frames, rate_);
-    // A callback that runs late finds words due by a clock that has moved
-    // on past its cycle: they are not astray, only that much further ahead.
-    // Nor is a word placed while the clock has yet to follow a new schedule:
-    // it is held for its frame, and errs by the clock's step, as long as
-    // that step is within the headroom; beyond, it leaves at once.
-    std::uint32_t now = cycleStart;
-    clock_.FrameAt(callbackStart, now);
-    const auto late = static_cast<std::int32_t>(now - cycleStart);
-    const std::uint32_t ahead = 2 * headroom_ + static_cast<std::uint32_t>(std::max(late, 0));
+    const jack_nframes_t rate = jack_get_sample_rate(client_);
+    if (rate != 0) {
+        // The server's own account of when this cycle started, not when
+        // this callback came to run: the callback may be late by however
+        // long the clients before it took.
+        const jack_nframes_t since = jack_frames_since_cycle_start(client_);
+        const double started =
+            static_cast<double>(jack_get_time()) - static_cast<double>(since) * 1e6 / rate;
+        clock_.Cycle(started, frames, rate, announced_.exchange(false, std::memory_order_acq_rel));
+        largestPeriod_ = std::max(largestPeriod_, clock_.PeriodMicroseconds());
+    }
+    const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
+    // A word sent just after a cycle started, and due then, falls due one
+    // latency later: past the start of the cycle after next at the latest,
+    // however the period changed meanwhile. Twice that is beyond any word.
+    const auto latency = static_cast<std::uint32_t>(largestPeriod_) +
+                         static_cast<std::uint32_t>(kHeadroomMicroseconds);
+    const std::uint32_t ahead = 2 * latency;
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
-    // Words keep their order even when an earlier one left late.
+    // Each word leaves no earlier than the one before: the earlier word left
+    // in this cycle or a cycle before, so the frame it took is all there is
+    // to keep to.
     std::uint32_t lastOffset = 0;
     while (const StampedWord* word = ring_.Front()) {
-        // Our own frame clock, freshly set by this cycle: jackd's drifts for
-        // seconds after its server stalls.
-        std::uint32_t stamp = cycleStart;
-        clock_.FrameAt(word->moment, stamp);
-        const auto offset = FrameOffset(stamp, cycleStart, frames, lastOffset, ahead);
+        // A hand move, or any word while the server tells no rate, at once.
+        const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
+                                                                 frames, rate, lastOffset, ahead)
+                                                   : std::optional<std::uint32_t>(lastOffset);
         if (!offset)
-            break;  // not due yet: it leaves in a later cycle
+            break;  // not due yet, and every word behind it waits with it
         // A full port buffer keeps the rest, in order, for the next cycle.
         if (jack_midi_event_write(buffer, *offset, word->bytes.data(), word->size) != 0)
             break;

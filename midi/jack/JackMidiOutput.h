@@ -23,9 +23,12 @@ namespace faderwell {
 /// PipeWire's JACK), written directly on libjack.
 ///
 /// The user-interface thread hands words over with `Send`; the server's
-/// process thread takes them from a lock-free ring and writes each at the
-/// frame offset matching the moment it fell due, one fixed latency later,
-/// so the spacing of words at the wire equals their spacing as due.
+/// process thread takes them from a lock-free ring, in order. A word with
+/// no due moment (a hand move) leaves in the next cycle; a fade tick's
+/// words leave together at the frame of the moment the tick fell due plus
+/// one fixed latency, so the ticks' spacing at the wire equals their
+/// spacing as due, across period and rate changes and new schedules of
+/// the server alike.
 /// `Send` never waits: a full ring (a stalled server) drops the word. Once
 /// the server has gone, nothing is written any more and closing costs
 /// nothing. The destructor drains what was sent (bounded), then closes the
@@ -54,20 +57,21 @@ public:
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
-    /// How long after it fell due every word leaves, beyond one period:
-    /// room for the user-interface thread to come to a fade tick late (a
-    /// busy machine keeps a thread of normal priority waiting for
-    /// milliseconds) without the tick leaving late. One latency for every
-    /// word keeps the spacing between any two of them as it was due.
+    /// How long after it fell due a fade tick's words leave, beyond the
+    /// largest period the server has run at: room for the user-interface
+    /// thread to come to a tick late (a busy machine keeps a thread of
+    /// normal priority waiting for milliseconds) without the tick leaving
+    /// late. The latency is raised only when a larger period appears, so
+    /// the spacing between ticks stays as it was due.
     static constexpr std::chrono::milliseconds kHeadroom{10};
     static constexpr std::int64_t kHeadroomMicroseconds =
         std::chrono::microseconds(kHeadroom).count();
 
-    /// Hands one message of one to three bytes over; it leaves one period
-    /// and `kHeadroom` after it fell due, at the matching frame: `due` for a
-    /// fade tick's word (a moment on the steady clock), otherwise now.
-    /// Dropped (and counted) when the ring is full; ignored once the server
-    /// has gone.
+    /// Hands one message of one to three bytes over. With `due` (a moment
+    /// on the steady clock: a fade tick's) it leaves at the frame of that
+    /// moment plus the latency; without, in the next cycle. Never before a
+    /// word handed over earlier. Dropped (and counted) when the ring is
+    /// full; ignored once the server has gone.
     void Send(const std::uint8_t* bytes, std::size_t size,
               std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
     /// Waits, at most `bound`, until every word handed over has left.
@@ -121,6 +125,8 @@ private:
     struct Callbacks;  // what libjack calls, with libjack's own types
     friend struct Callbacks;
     void Process(std::uint32_t frames);
+    /// A new period or sample rate: the clock starts a new schedule.
+    void Announce() { announced_.store(true, std::memory_order_release); }
     void Wake();
     void ServerEnded();
     /// The follower's thread: connects to the followed input again whenever
@@ -132,9 +138,10 @@ private:
     jack_client_t* client_{nullptr};
     jack_port_t* port_{nullptr};
     StampedWordRing ring_;
+    // The process thread's own.
     CycleClock clock_;
-    std::uint32_t rate_{0};      // the server's sample rate, read before activation
-    std::uint32_t headroom_{0};  // kHeadroom in frames
+    double largestPeriod_{0};  // µs
+    std::atomic<bool> announced_{false};
     bool active_{false};
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -8,13 +9,14 @@
 
 namespace faderwell {
 
-/// A short MIDI message with the moment at which it counts as sent: the
-/// server's clock (`jack_get_time`, µs) modulo 2^32, enough to take
-/// differences from.
+/// A short MIDI message and, for a fade tick's word, the moment it fell
+/// due: the server's clock (`jack_get_time`, µs) modulo 2^32, enough to
+/// take differences from. A word with no due moment leaves at once.
 struct StampedWord {
     std::uint32_t moment{0};
     std::uint8_t size{0};
     std::array<std::uint8_t, 3> bytes{};
+    bool due{false};
 };
 
 /// A fixed ring of stamped words between exactly one writer thread and
@@ -58,25 +60,26 @@ private:
     alignas(64) std::atomic<std::size_t> tail_{0};
 };
 
-/// Where in the process cycle that starts at frame `cycleStart` and lasts
-/// `frames` frames a word stamped `stamp` leaves: exactly one period after
-/// its stamp, or at once (but never before `notBefore`, so that order is
-/// kept) when that moment has already passed. Nothing while the stamp falls
-/// within this very cycle or up to `ahead` frames beyond it (the output's
-/// fixed headroom, and however far the clock moved on while this cycle's
-/// callback waited to run): it leaves in a later cycle. A stamp further
-/// ahead than that is a clock estimate gone astray, not a word to hold
-/// back: it leaves at once.
-/// Frame times wrap around, so they are compared by their difference.
-inline std::optional<std::uint32_t> FrameOffset(std::uint32_t stamp, std::uint32_t cycleStart,
-                                                std::uint32_t frames, std::uint32_t notBefore,
-                                                std::uint32_t ahead = 0) {
-    const auto age = static_cast<std::int64_t>(static_cast<std::int32_t>(cycleStart - stamp));
-    if (age <= 0 && age > -2 * std::int64_t{frames} - std::int64_t{ahead})
+/// Where in the process cycle that started at `cycleStart` (µs) and lasts
+/// `frames` frames at `rate` a word due to leave at `leave` (µs) is
+/// written: at the frame of that moment when it falls within the cycle; at
+/// the cycle's first frame when it has passed (a word the thread came to
+/// too late, or a schedule that jumped ahead); never before `notBefore`,
+/// the frame of the word written before it, so that order is kept.
+/// Nothing while the moment lies in a later cycle, up to `ahead` µs from
+/// the cycle's start: the word waits. A moment further ahead than any word
+/// can rightly be is a clock gone astray, and the word leaves at once
+/// rather than hold up every word behind it.
+/// The server's clock wraps around, so moments are compared by difference.
+inline std::optional<std::uint32_t> FrameOffset(std::uint32_t leave, std::uint32_t cycleStart,
+                                                std::uint32_t frames, std::uint32_t rate,
+                                                std::uint32_t notBefore, std::uint32_t ahead) {
+    const std::int64_t after = static_cast<std::int32_t>(leave - cycleStart);
+    const std::int64_t frame = after <= 0 ? 0 : after * std::int64_t{rate} / 1'000'000;
+    if (frame >= std::int64_t{frames} && after <= std::int64_t{ahead})
         return std::nullopt;
-    const std::int64_t offset = age <= 0 ? 0 : std::int64_t{frames} - age;
-    const auto due = static_cast<std::uint32_t>(offset < 0 ? 0 : offset);
-    return due < notBefore ? notBefore : due;
+    const auto own = static_cast<std::uint32_t>(frame >= std::int64_t{frames} ? 0 : frame);
+    return std::max(own, notBefore);
 }
 
 }  // namespace faderwell

@@ -51,7 +51,7 @@ TEST(FadeTiming, AWholeFadeOnTimeIsIntactWithoutDeviation) {
     EXPECT_EQ(timing.ticksComplete, 127);
     EXPECT_DOUBLE_EQ(timing.p99AbsDeviationMs, 0);
     EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 0);
-    EXPECT_DOUBLE_EQ(timing.totalMs, 6350);
+    EXPECT_DOUBLE_EQ(timing.totalMs, 6300);
     EXPECT_DOUBLE_EQ(timing.totalDeviationPercent, 0);
 }
 
@@ -115,7 +115,7 @@ TEST(FadeTiming, WhatCameBeforeTheStartMarkerIsNotPartOfTheFade) {
     events.insert(events.begin(), startUp.begin(), startUp.end());
     const FadeTiming timing = AnalyseFade(events, fade);
     EXPECT_TRUE(timing.WordsIntact());
-    EXPECT_DOUBLE_EQ(timing.totalMs, 6350);
+    EXPECT_DOUBLE_EQ(timing.totalMs, 6300);
 }
 
 TEST(FadeTiming, OneLateTickShowsInItsIntervalAndTheNextButNotInTheTotal) {
@@ -124,28 +124,44 @@ TEST(FadeTiming, OneLateTickShowsInItsIntervalAndTheNextButNotInTheTotal) {
         AnalyseFade(Recording(fade, [](int tick) { return tick == 64 ? 3000 : 0; }), fade);
     EXPECT_DOUBLE_EQ(timing.medianDeviationMs, 0);
     EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 3);
-    // Two of 127 intervals are off by 3 ms: the 99th percentile is one of them.
+    // Two of 126 intervals are off by 3 ms: the 99th percentile is one of them.
     EXPECT_DOUBLE_EQ(timing.p99AbsDeviationMs, 3);
     EXPECT_DOUBLE_EQ(timing.totalDeviationPercent, 0);
 }
 
 TEST(FadeTiming, ASlowTimerShowsAsDriftOfTheWholeFade) {
     const FadeExpectation fade{150, 127, kVendorKorg, 0, 1, 1};
-    // Every tick 0.3 ms late on the one before: the fade ends 38.1 ms late.
+    // Every tick 0.3 ms late on the one before: the fade ends 37.8 ms late.
     const FadeTiming timing =
         AnalyseFade(Recording(fade, [](int tick) { return tick * 300; }), fade);
     EXPECT_NEAR(timing.medianDeviationMs, 0.3, 1e-9);
-    EXPECT_NEAR(timing.totalMs, 19050 + 38.1, 1e-9);
+    EXPECT_NEAR(timing.totalMs, 18900 + 37.8, 1e-9);
     EXPECT_NEAR(timing.totalDeviationPercent, 0.2, 1e-9);
 }
 
-TEST(FadeTiming, TheFirstIntervalCountsFromTheStartMarker) {
+TEST(FadeTiming, TheIntervalsCountFromTheFirstTick) {
     const FadeExpectation fade;
-    const FadeTiming timing =
-        AnalyseFade(Recording(fade, [](int tick) { return tick == 1 ? -2000 : -2000; }), fade);
-    // Every tick is 2 ms early against the start: only the first interval is short.
-    EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 2);
-    EXPECT_NEAR(timing.totalMs, 6348, 1e-9);
+    // Every tick leaves 31 ms after the marker would have it: the latency of
+    // words due at a tick, which the marker's words do not wait.
+    const FadeTiming timing = AnalyseFade(Recording(fade, [](int) { return 31'000; }), fade);
+    EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 0);
+    EXPECT_DOUBLE_EQ(timing.totalMs, 6300);
+    EXPECT_EQ(timing.deviationsMs.size(), 126u);
+}
+
+TEST(FadeTiming, IntervalsOffAtTimeTheServerLostAreToldApart) {
+    const FadeExpectation fade;
+    // Tick 20 left 5 ms late, at the first cycle after the server lost
+    // time; tick 90 2 ms late with the server on time.
+    const FadeTiming timing = AnalyseFade(
+        Recording(fade, [](int tick) { return tick == 20   ? 5000
+                                              : tick == 90 ? 2000
+                                                           : 0; }), fade);
+    const double lost = kStart + 20 * 50'000.0 + 5000;
+    const IntervalsOff off = CountIntervalsOff(timing, {lost}, 1.0);
+    EXPECT_EQ(off.count, 4);
+    EXPECT_EQ(off.atLostTime, 2);
+    EXPECT_DOUBLE_EQ(off.worstElsewhereMs, 2);
 }
 
 TEST(FadeTiming, AFadeDownAndAnotherControllerAreExpectedAsConfigured) {
@@ -179,8 +195,8 @@ TEST(FadeTiming, SeveralFadesPoolTheirIntervalsAndKeepTheWorstLength) {
     EXPECT_EQ(all.ticksExpected, 381);
     EXPECT_EQ(all.ticksComplete, 380);
     EXPECT_FALSE(all.WordsIntact());
-    EXPECT_EQ(all.deviationsMs.size(), 381u);
-    // 127 intervals 0.1 ms long, two 4 ms off, the rest on time.
+    EXPECT_EQ(all.deviationsMs.size(), 378u);
+    // 126 intervals 0.1 ms long, two 4 ms off, the rest on time.
     EXPECT_DOUBLE_EQ(all.medianDeviationMs, 0);
     EXPECT_DOUBLE_EQ(all.maxAbsDeviationMs, 4);
     EXPECT_NEAR(all.p99AbsDeviationMs, 0.1, 1e-9);

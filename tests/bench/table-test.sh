@@ -40,9 +40,12 @@ check 3 "a slow start-up with JACK" app.startup_ms=72.1
 check 3 "a slow start-up without MIDI" nomidi.startup_ms=72.1
 check 3 "too much memory" nomidi.rss_kib=33200
 check 3 "CPU spent idle" nomidi.idle_cpu_ticks=1
+check 3 "a hand move later than a period + 1 ms" wire_jackd256.hand_p99_ms=6.334
+check 3 "a tick off where the server kept time" quanta_pipewire.intervals_off_elsewhere=1
 for key in core.MasterChangeSixteenSends_ns fade5_loaded.p99_dev_ms fade3_idle.total_dev_pct \
            fade5_idle.words_intact fade3_loaded.stray_words nomidi.startup_ms app.rss_kib \
-           floor.startup_ms nomidi.idle_cpu_ticks fade5_idle.ticks; do
+           floor.startup_ms nomidi.idle_cpu_ticks fade5_idle.ticks wire_pipewire.hand_p99_ms \
+           quanta_pipewire.intervals_off_elsewhere; do
   check 3 "$key not measured" "-$key"
 done
 

@@ -133,39 +133,41 @@ INSTANTIATE_TEST_SUITE_P(
         ResetCase{"OtherChannelOrKeyEndsNothing", {0x642A99, 0x002A88, 0x002B89}, {0x002A89}}),
     [](const testing::TestParamInfo<ResetCase>& test) { return std::string(test.param.name); });
 
+// A 256-frame cycle at 48 kHz (5,333 µs) that started at kCycleStart µs.
+constexpr std::uint32_t kCycleStart = 1'000'000;
+
 struct OffsetCase {
     const char* name;
-    std::uint32_t stamp;
-    std::uint32_t cycleStart;
+    std::uint32_t leave;  // µs
     std::uint32_t notBefore;
-    std::optional<std::uint32_t> offset;  // in a 256-frame cycle
-    std::uint32_t ahead{0};               // headroom and lateness beyond the two periods
+    std::optional<std::uint32_t> offset;
+    std::uint32_t cycleStart{kCycleStart};
+    std::uint32_t ahead{30'000};
     friend void PrintTo(const OffsetCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class JackFrameOffset : public testing::TestWithParam<OffsetCase> {};
 
-TEST_P(JackFrameOffset, LeavesOnePeriodAfterItWasSentInOrder) {
+TEST_P(JackFrameOffset, LeavesAtItsMomentsFrameInOrder) {
     const auto& c = GetParam();
-    EXPECT_EQ(FrameOffset(c.stamp, c.cycleStart, 256, c.notBefore, c.ahead), c.offset);
+    EXPECT_EQ(FrameOffset(c.leave, c.cycleStart, 256, 48000, c.notBefore, c.ahead), c.offset);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Stamps, JackFrameOffset,
-    testing::Values(
-        OffsetCase{"SentAtTheStartOfTheLastCycle", 1000, 1256, 0, 0u},
-        OffsetCase{"SentMidwayThroughTheLastCycle", 1100, 1256, 0, 100u},
-        OffsetCase{"SentAtTheEndOfTheLastCycle", 1255, 1256, 0, 255u},
-        OffsetCase{"SentInThisCycleWaitsForTheNext", 1256, 1256, 0, std::nullopt},
-        OffsetCase{"SentAfterThisCycleStartedWaits", 1300, 1256, 0, std::nullopt},
-        OffsetCase{"LateCycleSendsAtOnce", 500, 1256, 0, 0u},
-        OffsetCase{"StampFarAheadOfTheClockSendsAtOnce", 1256 + 512, 1256, 40, 40u},
-        OffsetCase{"NeverAheadOfTheWordBefore", 1100, 1256, 180, 180u},
-        OffsetCase{"StampedWithinTheHeadroomWaits", 1256 + 700, 1256, 0, std::nullopt, 480},
-        OffsetCase{"StampedBeyondTheHeadroomSendsAtOnce", 1256 + 512 + 480, 1256, 40, 40u, 480},
-        OffsetCase{"FrameTimeWrapsAround", 0xFFFFFFF0u, 0x00000010u, 0, 224u},
-        OffsetCase{"SentJustBeforeTheWrapIntoThisCycle", 0x00000010u, 0x00000010u, 0,
-                   std::nullopt}),
+    Moments, JackFrameOffset,
+    testing::Values(OffsetCase{"AtTheCyclesStart", kCycleStart, 0, 0u},
+                    OffsetCase{"OneMillisecondIn", kCycleStart + 1000, 0, 48u},
+                    OffsetCase{"AtTheCyclesLastFrame", kCycleStart + 5333, 0, 255u},
+                    OffsetCase{"PastTheCycleWaits", kCycleStart + 5334, 0, std::nullopt},
+                    OffsetCase{"WithinReachWaits", kCycleStart + 29'000, 0, std::nullopt},
+                    OffsetCase{"PassedLeavesAtOnce", kCycleStart - 3000, 0, 0u},
+                    OffsetCase{"NeverAheadOfTheWordBefore", kCycleStart + 1000, 100, 100u},
+                    OffsetCase{"PassedWaitsForTheWordBefore", kCycleStart - 3000, 100, 100u},
+                    OffsetCase{"LaterThanTheWordBeforeKeepsItsFrame", kCycleStart + 3000, 100,
+                               144u},
+                    OffsetCase{"BeyondReachLeavesAtOnce", kCycleStart + 31'000, 7, 7u},
+                    OffsetCase{"ClockWrapsAround", 0x00000100u, 0, 24u, 0xFFFFFF00u},
+                    OffsetCase{"PassedAcrossTheWrap", 0xFFFFFF00u, 0, 0u, 0x00000100u}),
     [](const testing::TestParamInfo<OffsetCase>& test) { return std::string(test.param.name); });
 
 TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
@@ -185,35 +187,69 @@ TEST(StampedWordRingTest, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
     }
 }
 
-// A server at 48 kHz and 256 frames whose callbacks run a little late, now
-// and then by whole milliseconds, and whose schedule starts afresh 60 ms
-// later at cycle 100, as jackd's dummy driver does after a stall. Asked
-// between cycles, the clock must name the frame due then, to within a few
-// frames, from the first cycle on and again a window after the new schedule.
-TEST(CycleClockTest, NamesTheFrameDueNowAndFollowsANewSchedule) {
-    constexpr std::uint32_t kRate = 48000, kPeriod = 256;
-    constexpr double kPeriodMicroseconds = kPeriod * 1e6 / kRate;
-    constexpr double kStall = 60'000;
-    constexpr std::uint32_t kFirstFrame = 0xFFFFFFFFu - 40 * kPeriod;  // wraps at cycle 41
-    const auto due = [&](int cycle) {
-        return 5e9 + cycle * kPeriodMicroseconds + (cycle >= 100 ? kStall : 0.0);
-    };
+// A server whose account of each cycle's start is late by 0 to 150 µs
+// (every fourth cycle on time), and which at cycle 100 changes: its period
+// or rate, or the moment its cycles start (a stall, a new schedule). The
+// clock must give every cycle's start on the schedule from the change on,
+// never earlier than it was, and never later than that cycle's own account.
+struct ScheduleCase {
+    const char* name;
+    std::uint32_t frames{256};
+    std::uint32_t rate{48000};
+    std::uint32_t framesAfter{256};
+    std::uint32_t rateAfter{48000};
+    double shift{0};  // µs the cycles start later from cycle 100 on
+    bool announced{false};
+    friend void PrintTo(const ScheduleCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CycleClockSchedule : public testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(CycleClockSchedule, GivesEachCyclesStartOnTheScheduleFromTheChangeOn) {
+    constexpr int kChange = 100;
+    const auto& c = GetParam();
     CycleClock clock;
-    std::uint32_t frame = 0;
-    EXPECT_FALSE(clock.FrameAt(5'000'000'000, frame)) << "no cycle seen yet";
+    double due = 5e9;  // the true start of the cycle
+    bool onTimeSinceChange = false;
     for (int cycle = 0; cycle < 200; ++cycle) {
-        const double late = cycle % 9 == 4 ? 3000.0 : (cycle % 4) * 25.0;
-        const auto cycleFrame = kFirstFrame + static_cast<std::uint32_t>(cycle) * kPeriod;
-        clock.Cycle(static_cast<std::uint64_t>(due(cycle) + late), cycleFrame, kPeriod, kRate);
-        if (cycle >= 100 && cycle < 100 + static_cast<int>(CycleClock::kShiftCycles))
-            continue;  // not yet told from late cycles
-        const double asked =
-            due(cycle) + 0.75 * kPeriodMicroseconds + 3500;  // a late cycle's start
-        ASSERT_TRUE(clock.FrameAt(static_cast<std::uint64_t>(asked), frame));
-        const auto expected = cycleFrame + static_cast<std::uint32_t>(192 + 3500 * kRate / 1e6);
-        EXPECT_NEAR(static_cast<std::int32_t>(frame - expected), 0, 4) << "cycle " << cycle;
+        const bool after = cycle >= kChange;
+        const std::uint32_t frames = after ? c.framesAfter : c.frames;
+        const std::uint32_t rate = after ? c.rateAfter : c.rate;
+        if (cycle == kChange)
+            due += c.shift;
+        const double late = (cycle % 4) * 50.0;
+        if (cycle == 0 || cycle == kChange)
+            onTimeSinceChange = false;
+        onTimeSinceChange = onTimeSinceChange || late == 0;
+        const double start = clock.Cycle(due + late, frames, rate, cycle == kChange && c.announced);
+        EXPECT_EQ(start, clock.Start());
+        EXPECT_GE(start - due, -1.0) << "cycle " << cycle;
+        EXPECT_LE(start - due, onTimeSinceChange ? 1.0 : late + 1.0) << "cycle " << cycle;
+        due += frames * 1e6 / rate;
     }
+    EXPECT_NEAR(clock.PeriodMicroseconds(), c.framesAfter * 1e6 / c.rateAfter, 0.01);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CycleClockSchedule,
+    testing::Values(ScheduleCase{"Steady"},
+                    ScheduleCase{.name = "StallStartsANewScheduleLater", .shift = 60'000},
+                    ScheduleCase{.name = "JumpJustPastTheThreshold", .shift = 300},
+                    ScheduleCase{.name = "ScheduleMovesEarlier", .shift = -4000},
+                    ScheduleCase{.name = "PeriodShrinksOnTheSameSchedule",
+                                 .frames = 1024,
+                                 .framesAfter = 128,
+                                 .announced = true},
+                    ScheduleCase{.name = "PeriodGrowsOnANewSchedule",
+                                 .frames = 16,
+                                 .framesAfter = 1024,
+                                 .shift = 3000,
+                                 .announced = true},
+                    ScheduleCase{.name = "RateChangesUnannounced",
+                                 .rate = 48000,
+                                 .rateAfter = 44100,
+                                 .shift = 700}),
+    [](const testing::TestParamInfo<ScheduleCase>& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace faderwell::test

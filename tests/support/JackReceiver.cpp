@@ -6,8 +6,12 @@ namespace {
 constexpr std::chrono::seconds kQuitDeadline{10};
 }
 
-JackReceiver::JackReceiver(const std::string& client, std::vector<std::string> environment)
-    : process_({FADERWELL_JACK_RECEIVER, client}, ChildOptions{std::move(environment)}) {
+JackReceiver::JackReceiver(const std::string& client, std::vector<std::string> environment,
+                           Lines lines)
+    : process_(lines == Lines::kFrames
+                   ? std::vector<std::string>{FADERWELL_JACK_RECEIVER, client, "frames"}
+                   : std::vector<std::string>{FADERWELL_JACK_RECEIVER, client},
+               ChildOptions{std::move(environment)}) {
     ready_ = process_.ReadLine(kMessageDeadline) == std::optional<std::string>("ready");
 }
 

@@ -18,9 +18,14 @@ public:
     /// slow machine, runs past it.
     static constexpr std::chrono::seconds kMessageDeadline{10};
 
+    /// What each line holds: the bytes, or the frame and the bytes with the
+    /// server's lost time marked (see JackReceiverMain.cpp).
+    enum class Lines { kBytes, kFrames };
+
     /// Starts the receiver and waits until its port is there. `environment`
     /// as for ChildProcess (a PipeWire instance's client environment, say).
-    explicit JackReceiver(const std::string& client, std::vector<std::string> environment = {});
+    explicit JackReceiver(const std::string& client, std::vector<std::string> environment = {},
+                          Lines lines = Lines::kBytes);
     /// Quits: a client killed in the middle of a cycle holds up a
     /// synchronous server for seconds.
     ~JackReceiver() { Quit(); }

@@ -3,6 +3,15 @@
 // line of hexadecimal bytes per message received, and quits when its
 // standard input closes (or on SIGTERM).
 //
+//   faderwell_jack_receiver <client> [frames]
+//
+// With "frames", each line starts with the frame the message arrived at,
+// counted from the receiver's first cycle by the frames the server ran
+// ("5120 B9 00 3D"), and a line "off <frame>" marks each cycle that the
+// server, by its own account, did not start where the cycle before ended
+// (time it lost to a stall or a new schedule): spacing judged in frames
+// holds only between such marks.
+//
 // The process callback only copies the messages into a ring taken before
 // activation and wakes the printer: it never waits on the test reading its
 // output, so the receiver cannot hold up a synchronous server's cycle.
@@ -17,6 +26,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,8 +39,18 @@ constexpr long kWakeNanoseconds = 20'000'000;  // how often the input's end is c
 constexpr useconds_t kListedPollMicroseconds = 2000;
 constexpr int kListedPolls = 15000;  // 30 s: only a hung server takes that long
 
+/// A cycle that starts further than this from where the one before ended
+/// is off the server's schedule.
+constexpr double kOffScheduleMicroseconds = 250.0;
+
 struct Receiver {
+    jack_client_t* client{nullptr};
     jack_port_t* port{nullptr};
+    bool frames{false};
+    // The process thread's own: frames run so far, where the next cycle
+    // should start (µs, by the server's account).
+    std::uint64_t frame{0};
+    double nextStart{-1};
     jack_ringbuffer_t* ring{nullptr};
     sem_t arrived{};
     std::atomic<unsigned> dropped{0};
@@ -42,22 +62,39 @@ void OnSignal(int) {
     stopRequested = true;
 }
 
+/// One record in the ring: the size (0 for an off-schedule mark), the
+/// frame, then the message's bytes.
+bool Put(Receiver& receiver, std::uint8_t size, std::uint64_t frame, const void* bytes) {
+    if (jack_ringbuffer_write_space(receiver.ring) < 1u + sizeof frame + size)
+        return false;
+    jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(&size), 1);
+    jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(&frame), sizeof frame);
+    jack_ringbuffer_write(receiver.ring, static_cast<const char*>(bytes), size);
+    return true;
+}
+
 int Process(jack_nframes_t frames, void* argument) {
     auto& receiver = *static_cast<Receiver*>(argument);
+    const jack_nframes_t rate = jack_get_sample_rate(receiver.client);
+    const double started =
+        static_cast<double>(jack_get_time()) -
+        jack_frames_since_cycle_start(receiver.client) * 1e6 / (rate == 0 ? 1 : rate);
+    if (receiver.nextStart >= 0 &&
+        std::abs(started - receiver.nextStart) > kOffScheduleMicroseconds &&
+        !Put(receiver, 0, receiver.frame, nullptr))
+        receiver.dropped.fetch_add(1, std::memory_order_relaxed);
+    receiver.nextStart = started + frames * 1e6 / (rate == 0 ? 1 : rate);
     void* buffer = jack_port_get_buffer(receiver.port, frames);
     const jack_nframes_t events = jack_midi_get_event_count(buffer);
     for (jack_nframes_t i = 0; i < events; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > kLongestMessage)
             continue;
-        const auto size = static_cast<std::uint8_t>(event.size);
-        if (jack_ringbuffer_write_space(receiver.ring) < 1u + size) {
+        if (event.size == 0 || !Put(receiver, static_cast<std::uint8_t>(event.size),
+                                    receiver.frame + event.time, event.buffer))
             receiver.dropped.fetch_add(1, std::memory_order_relaxed);
-            continue;
-        }
-        jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(&size), 1);
-        jack_ringbuffer_write(receiver.ring, reinterpret_cast<const char*>(event.buffer), size);
     }
+    receiver.frame += frames;
     if (events > 0)
         sem_post(&receiver.arrived);
     return 0;
@@ -80,11 +117,19 @@ bool WriteAll(const std::string& text) {
 bool Drain(Receiver& receiver) {
     std::string lines;
     std::uint8_t size = 0;
+    std::uint64_t frame = 0;
     unsigned char bytes[kLongestMessage];
     while (jack_ringbuffer_peek(receiver.ring, reinterpret_cast<char*>(&size), 1) == 1 &&
-           jack_ringbuffer_read_space(receiver.ring) >= 1u + size) {
+           jack_ringbuffer_read_space(receiver.ring) >= 1u + sizeof frame + size) {
         jack_ringbuffer_read_advance(receiver.ring, 1);
+        jack_ringbuffer_read(receiver.ring, reinterpret_cast<char*>(&frame), sizeof frame);
         jack_ringbuffer_read(receiver.ring, reinterpret_cast<char*>(bytes), size);
+        if (receiver.frames)
+            lines += (size == 0 ? "off " : "") + std::to_string(frame) + (size == 0 ? "" : " ");
+        if (size == 0) {
+            lines += receiver.frames ? "\n" : "";
+            continue;
+        }
         char hex[4];
         for (std::uint8_t b = 0; b < size; ++b) {
             std::snprintf(hex, sizeof hex, "%s%02X", b == 0 ? "" : " ", bytes[b]);
@@ -120,15 +165,17 @@ bool InputEnded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2)
+    if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "frames"))
         return 2;
     signal(SIGTERM, OnSignal);
     signal(SIGINT, OnSignal);
     signal(SIGPIPE, SIG_IGN);
     Receiver receiver;
+    receiver.frames = argc == 3;
     receiver.ring = jack_ringbuffer_create(kRingBytes);
     sem_init(&receiver.arrived, 0, 0);
     jack_client_t* client = jack_client_open(argv[1], JackNoStartServer, nullptr);
+    receiver.client = client;
     if (client == nullptr || receiver.ring == nullptr) {
         std::fprintf(stderr, "receiver: no JACK server to open '%s' on\n", argv[1]);
         return 1;

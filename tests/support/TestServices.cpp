@@ -27,7 +27,13 @@ constexpr auto kProbeInterval = 50ms;
 
 std::string ReadWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // A process that ends while its /proc file is read fails the read (ESRCH),
+    // which libstdc++ throws from the stream buffer: it has nothing to tell.
+    try {
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    } catch (const std::ios_base::failure&) {
+        return {};
+    }
 }
 
 /// The NUL-separated strings of a /proc file (cmdline, environ).

@@ -2,17 +2,23 @@
 // after round of open, a burst, the exit command's reset and close, with
 // words still in flight at the close. Every word of every round must reach
 // the receiver in order, the first after the open and the silencing words
-// before the close included, and nothing may crash.
+// before the close included, and nothing may crash. Then a train of fade
+// ticks and hand moves while the server changes its period: the ticks keep
+// their spacing in frames at the receiver, and nothing is reordered.
 //
-// The server is jackd (dummy driver, the smallest period, synchronous) or a
-// private PipeWire instance at its default quantum.
+// The server is jackd (dummy driver, synchronous) or a private PipeWire
+// instance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "JackReceiver.h"
@@ -116,6 +122,228 @@ TEST(JackOutputStress, PipeWireAtItsDefaultQuantum) {
     ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
     ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
     RunRounds(Rounds(kPipeWireRounds), pipewire.ClientEnvironment());
+}
+
+// --- Spacing across period changes ------------------------------------------
+
+constexpr auto kTickSpacing = 2ms;
+constexpr int kTicks = 600;
+constexpr int kHandMoveEvery = 5;  // a hand move right after every fifth tick
+constexpr std::uint64_t kRate = 48000;
+constexpr std::uint64_t kFramesPerMillisecond = kRate / 1000;
+/// The frame clock's own error and the receiver's rounding, with room.
+constexpr std::int64_t kSpacingTolerance = kFramesPerMillisecond;
+/// A tick the test thread sent later than this may rightly leave late.
+constexpr auto kSentInTime = 8ms;
+/// Intervals to judge, from as many trains as a busy machine takes (a
+/// thread kept waiting, a server losing time) up to kMostTrains.
+constexpr int kIntervalsToJudge = kTicks / 4;
+constexpr int kMostTrains = 5;
+
+/// A word's distance from a period change beyond which PipeWire neither
+/// loses, repeats nor holds it back (see LineUp), in frames.
+constexpr std::uint64_t kNearChange = 100 * kFramesPerMillisecond;
+/// A word's distance from a cycle off the schedule beyond which jackd has
+/// not moved it, in frames.
+constexpr std::uint64_t kNearOff = kFramesPerMillisecond;
+/// How far a word lost or repeated is looked for, in words.
+constexpr std::size_t kReach = 40;
+/// A hand move after the last tick, sent nowhere else.
+constexpr ShortMessage kLastWord = PackShortMessage(0xB4, 10, 127);
+
+struct Arrival {
+    std::uint64_t frame{0};
+    std::string bytes;
+};
+
+/// The receiver's lines up to the train's last word: the messages, and the
+/// frames at which the server was off its schedule.
+void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
+             std::vector<std::uint64_t>& off) {
+    while (const auto line =
+               receiver.Extra(std::chrono::milliseconds(JackReceiver::kMessageDeadline))) {
+        std::istringstream fields(*line);
+        std::string first;
+        fields >> first;
+        if (first == "off") {
+            std::uint64_t frame = 0;
+            fields >> frame;
+            off.push_back(frame);
+            continue;
+        }
+        std::string bytes;
+        std::getline(fields >> std::ws, bytes);
+        messages.push_back({std::stoull(first), bytes});
+        if (bytes == Hex(kLastWord, 3))
+            return;
+    }
+}
+
+/// For each word sent, the frame it first arrived at. PipeWire's libjack
+/// skips a client's cycles at a period change until that client has taken
+/// the new period in, on a thread of normal priority: a receiver that skips
+/// loses what was written meanwhile, and one that does not reads again what
+/// a sender that skips wrote the cycle before. So a word may be lost or
+/// repeated within `nearOff` frames of a cycle off the schedule, and
+/// nowhere else; every other word arrives once, in the order sent.
+std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& messages,
+                                                 const std::vector<std::string>& sent,
+                                                 const std::vector<std::uint64_t>& off,
+                                                 std::uint64_t nearOff) {
+    const auto nearChange = [&](std::uint64_t frame) {
+        return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
+            return frame + nearOff >= at && frame <= at + nearOff;
+        });
+    };
+    std::vector<std::optional<std::uint64_t>> frames(sent.size());
+    std::size_t next = 0;
+    for (const Arrival& message : messages) {
+        const auto from = sent.begin() + static_cast<std::ptrdiff_t>(next);
+        const auto found = std::find(
+            from, sent.begin() + static_cast<std::ptrdiff_t>(std::min(next + kReach, sent.size())),
+            message.bytes);
+        if (found != sent.end() && *found == message.bytes) {
+            EXPECT_TRUE(found == from || nearChange(message.frame))
+                << found - from << " words lost before " << message.bytes << " at frame "
+                << message.frame;
+            next = static_cast<std::size_t>(found - sent.begin());
+            frames[next++] = message.frame;
+            continue;
+        }
+        const auto back = sent.begin() + static_cast<std::ptrdiff_t>(next - std::min(next, kReach));
+        EXPECT_TRUE(std::find(back, from, message.bytes) != from && nearChange(message.frame))
+            << message.bytes << " at frame " << message.frame << ": out of order";
+    }
+    EXPECT_EQ(next, sent.size()) << "the last words did not arrive";
+    return frames;
+}
+
+/// Ticks due every kTickSpacing, some followed by a hand move, sent while
+/// `changes` run one after another (each a command that changes the
+/// server's period); then the spacing judged in frames at the receiver
+/// between ticks at least `nearOff` frames from a cycle off the schedule,
+/// adding the intervals judged to `judged`.
+void RunTickTrain(const std::vector<std::string>& environment,
+                  const std::vector<std::vector<std::string>>& changes, std::uint64_t nearOff,
+                  int& judged) {
+    JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
+    ASSERT_TRUE(receiver.Ready());
+    RtMidiOutService service;
+    ProcessValues values{Defaults::Values()};
+    MidiOutPort port(service, values);
+    port.BuildOutputList();
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+
+    std::vector<std::string> expected;
+    std::vector<bool> isTick;
+    std::vector<Clock::duration> late(kTicks);
+    const auto start = Clock::now() + 100ms;
+    std::thread train([&] {
+        for (int tick = 0; tick < kTicks; ++tick) {
+            const auto due = start + tick * kTickSpacing;
+            std::this_thread::sleep_until(due);
+            const ShortMessage word = PackShortMessage(static_cast<std::uint8_t>(0xB0 + tick % 16),
+                                                       7, static_cast<std::uint8_t>(tick % 128));
+            {
+                const WordsDueAt ticking(port, due);
+                port.SendShortMessage(word);
+            }
+            late[static_cast<std::size_t>(tick)] = Clock::now() - due;
+            expected.push_back(Hex(word, 3));
+            isTick.push_back(true);
+            if (tick % kHandMoveEvery == 0) {
+                const ShortMessage move =
+                    PackShortMessage(0xB3, 10, static_cast<std::uint8_t>(tick % 128));
+                port.SendShortMessage(move);
+                expected.push_back(Hex(move, 3));
+                isTick.push_back(false);
+            }
+        }
+        port.SendShortMessage(kLastWord);
+        expected.push_back(Hex(kLastWord, 3));
+        isTick.push_back(false);
+    });
+    const auto length = kTicks * kTickSpacing;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        std::this_thread::sleep_until(start + length * static_cast<int>(i + 1) /
+                                                  static_cast<int>(changes.size() + 1));
+        ChildProcess change(changes[i], ChildOptions{environment});
+        EXPECT_EQ(change.CloseInputAndWait(30s), 0) << changes[i].front();
+    }
+    train.join();
+
+    std::vector<Arrival> messages;
+    std::vector<std::uint64_t> off;
+    Collect(receiver, messages, off);
+    port.ResetAndClose();
+    const auto frames = LineUp(messages, expected, off, nearOff);
+
+    // Spacing between ticks, in frames, where neither the test thread nor
+    // the server lost time between them.
+    const auto offBetween = [&](std::uint64_t from, std::uint64_t to) {
+        return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
+            return at + nearOff > from && at <= to + nearOff;
+        });
+    };
+    const auto inTime = [&](int tick) {
+        return late[static_cast<std::size_t>(tick)] < kSentInTime;
+    };
+    const std::uint64_t spacing = kFramesPerMillisecond * kTickSpacing.count();
+    int tick = -1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (!isTick[i]) {
+            // A hand move waits behind the tick before it, and no longer.
+            if (inTime(tick) && frames[i] && frames[i - 1]) {
+                EXPECT_EQ(*frames[i], *frames[i - 1]) << "hand move after tick " << tick;
+            }
+            continue;
+        }
+        ++tick;
+        const std::size_t before = i - (tick % kHandMoveEvery == 1 ? 2 : 1);
+        if (tick == 0 || !frames[i] || !frames[before] || !inTime(tick) || !inTime(tick - 1) ||
+            offBetween(*frames[before], *frames[i]))
+            continue;
+        ++judged;
+        const auto error = static_cast<std::int64_t>(*frames[i] - *frames[before] - spacing);
+        EXPECT_LE(std::llabs(error), kSpacingTolerance)
+            << "between ticks " << tick - 1 << " and " << tick;
+    }
+    std::printf("%d tick intervals judged so far, %zu cycles off the schedule\n", judged,
+                off.size());
+    EXPECT_EQ(receiver.Quit(), 0);
+}
+
+void KeepsTheTicksSpacing(const std::vector<std::string>& environment,
+                          const std::vector<std::vector<std::string>>& changes,
+                          std::uint64_t nearOff) {
+    int judged = 0;
+    for (int train = 0; train < kMostTrains && judged < kIntervalsToJudge; ++train) {
+        RunTickTrain(environment, changes, nearOff, judged);
+        if (testing::Test::HasFailure())
+            return;
+    }
+    EXPECT_GE(judged, kIntervalsToJudge);
+}
+
+TEST(JackPeriodChange, JackdKeepsTheTicksSpacing) {
+    JackServer server(JackServerOptions{TestServerName("period"), 1024});
+    UseJackServer serverName(server.Name());
+    ASSERT_TRUE(server.Start()) << server.Error();
+    KeepsTheTicksSpacing({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}}, kNearOff);
+}
+
+// This process must run with PipeWire's libjack on its library path.
+TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
+    PipeWireInstance pipewire(TestServerName("period_pw"));
+    ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
+    ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
+    const auto quantum = [](const char* frames) {
+        return std::vector<std::string>{"pw-metadata",         "-n",  "settings", "0",
+                                        "clock.force-quantum", frames};
+    };
+    KeepsTheTicksSpacing(pipewire.ClientEnvironment(),
+                         {quantum("256"), quantum("128"), quantum("0")}, kNearChange);
 }
 
 }  // namespace
