@@ -40,8 +40,10 @@ namespace faderwell {
 class JackMidiOutput {
 public:
     /// How long an open waits for its connection and a close for its words
-    /// to leave, at most; normally both take a period or two.
-    static constexpr std::chrono::milliseconds kConnectBound{500};
+    /// to leave, at most; normally both take a period or two. A missing
+    /// input fails at once, so only a server that a busy machine holds up
+    /// makes an open wait longer, and it must not fail for that.
+    static constexpr std::chrono::milliseconds kConnectBound{2000};
     static constexpr std::chrono::milliseconds kDrainBound{250};
 
     /// A client named `client` with one output port named `port`, connected
