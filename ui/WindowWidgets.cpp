@@ -172,9 +172,12 @@ void GroupRadioButton::MoveTabStopToChecked() {
 
 namespace {
 
-class FaderAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+/// A control that shows a number, as assistive tools see it: its role, and
+/// the number as a value they read out and, where the control takes one, set.
+class ValueAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit FaderAccessible(FaderBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
+    ValueAccessible(QWidget* widget, QAccessible::Role role, int minimum, int maximum)
+        : QAccessibleWidget(widget, role), minimum_(minimum), maximum_(maximum) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
@@ -184,48 +187,48 @@ public:
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value)
-            return QString::number(Bar()->SentValue());
+            return QString::number(Value());
         return QAccessibleWidget::text(kind);
     }
 
-    QVariant currentValue() const override { return Bar()->SentValue(); }
+    QVariant currentValue() const override { return Value(); }
+    QVariant maximumValue() const override { return maximum_; }
+    QVariant minimumValue() const override { return minimum_; }
+    QVariant minimumStepSize() const override { return 1; }
+
+protected:
+    virtual int Value() const = 0;
+
+private:
+    int minimum_;
+    int maximum_;
+};
+
+class FaderAccessible final : public ValueAccessible {
+public:
+    explicit FaderAccessible(FaderBar* bar)
+        : ValueAccessible(bar, QAccessible::Slider, 0, FaderBar::kTopValue) {}
+
     void setCurrentValue(const QVariant& value) override {
         if (Bar()->onPositionRequest)
             Bar()->onPositionRequest(FaderBar::kTopValue - value.toInt());
     }
-    QVariant maximumValue() const override { return FaderBar::kTopValue; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
 
 private:
+    int Value() const override { return Bar()->SentValue(); }
     FaderBar* Bar() const { return static_cast<FaderBar*>(widget()); }
 };
 
-class ArrowsAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+class ArrowsAccessible final : public ValueAccessible {
 public:
     explicit ArrowsAccessible(UpDownArrows* arrows)
-        : QAccessibleWidget(arrows, QAccessible::SpinBox) {}
+        : ValueAccessible(arrows, QAccessible::SpinBox, UpDownArrows::kMin, UpDownArrows::kMax) {}
 
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface*>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QString text(QAccessible::Text kind) const override {
-        if (kind == QAccessible::Value)
-            return QString::number(Arrows()->Value());
-        return QAccessibleWidget::text(kind);
-    }
-
-    QVariant currentValue() const override { return Arrows()->Value(); }
     // Only the arrows choose the number, one step at a time.
     void setCurrentValue(const QVariant&) override {}
-    QVariant maximumValue() const override { return UpDownArrows::kMax; }
-    QVariant minimumValue() const override { return UpDownArrows::kMin; }
-    QVariant minimumStepSize() const override { return 1; }
 
 private:
+    int Value() const override { return Arrows()->Value(); }
     UpDownArrows* Arrows() const { return static_cast<UpDownArrows*>(widget()); }
 };
 
