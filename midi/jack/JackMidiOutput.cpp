@@ -101,8 +101,19 @@ JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const s
 }
 
 bool JackMidiOutput::Activate() {
-    if (!active_ && !ServerGone())
+    if (!active_ && !ServerGone()) {
         active_ = jack_activate(client_) == 0;
+        // The server takes the client into its graph in a cycle to come, and
+        // holds a connection made before then for the change after: on a busy
+        // machine that has cost a whole round of words on jackd. A cycle of
+        // our own is the graph with us in it.
+        const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+        if (active_)
+            WaitFor(
+                caller_,
+                [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+                Clock::now() + kConnectBound);
+    }
     return active_ && !ServerGone();
 }
 
