@@ -20,7 +20,7 @@
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
 #include "midi/PlatformMidiOutService.h"
-#include "tests/core/Doubles.h"
+#include "../core/Doubles.h"
 
 namespace {
 

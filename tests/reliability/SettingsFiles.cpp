@@ -13,7 +13,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/regfile/RegFileRegistry.h"
-#include "tests/settings/LoadCases.h"
+#include "../settings/LoadCases.h"
 
 namespace faderwell::test {
 

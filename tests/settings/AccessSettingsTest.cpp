@@ -6,7 +6,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/memory/InMemoryRegistry.h"
-#include "tests/settings/LoadCases.h"
+#include "LoadCases.h"
 
 namespace faderwell {
 namespace {

@@ -12,7 +12,7 @@
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
 #include "settings/regfile/RegFileRegistry.h"
-#include "tests/settings/LoadCases.h"
+#include "../LoadCases.h"
 
 namespace faderwell {
 namespace {

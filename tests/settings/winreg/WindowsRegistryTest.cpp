@@ -14,7 +14,7 @@
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/winreg/WindowsRegistry.h"
-#include "tests/settings/LoadCases.h"
+#include "../LoadCases.h"
 
 namespace faderwell {
 namespace {
