@@ -17,10 +17,10 @@
 #include <functional>
 #include <string_view>
 
+#include "../core/Doubles.h"
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
 #include "midi/PlatformMidiOutService.h"
-#include "../core/Doubles.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <sstream>
 #include <system_error>
 
+#include "../settings/LoadCases.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/regfile/RegFileRegistry.h"
-#include "../settings/LoadCases.h"
 
 namespace faderwell::test {
 

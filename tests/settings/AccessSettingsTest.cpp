@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
+#include "LoadCases.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/memory/InMemoryRegistry.h"
-#include "LoadCases.h"
 
 namespace faderwell {
 namespace {

@@ -8,11 +8,11 @@
 #include <sstream>
 #include <string>
 
+#include "../LoadCases.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
 #include "settings/regfile/RegFileRegistry.h"
-#include "../LoadCases.h"
 
 namespace faderwell {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "../LoadCases.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/winreg/WindowsRegistry.h"
-#include "../LoadCases.h"
 
 namespace faderwell {
 namespace {
