@@ -2,6 +2,7 @@
 // what the program itself spends, without the MIDI backend or the window.
 #include <benchmark/benchmark.h>
 
+#include "core/Defaults.h"
 #include "core/Mixer.h"
 
 namespace faderwell {

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "core/OutputList.h"
 #include "midi/PlatformMidiOutService.h"
 #include "settings/memory/InMemoryRegistry.h"
 #include "ui/PageOpener.h"

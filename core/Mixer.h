@@ -6,8 +6,9 @@
 
 #include "Controls.h"
 #include "FadeSpeed.h"
+#include "MidiSink.h"
+#include "PeriodicTimer.h"
 #include "ProcessValues.h"
-#include "Seams.h"
 
 namespace faderwell {
 

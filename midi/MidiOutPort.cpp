@@ -1,6 +1,7 @@
 #include "midi/MidiOutPort.h"
 
 #include "core/AppInfo.h"
+#include "core/OutputList.h"
 #include "core/Texts.h"
 
 namespace faderwell {

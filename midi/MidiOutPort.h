@@ -9,8 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/MidiSink.h"
+#include "core/OutputList.h"
 #include "core/ProcessValues.h"
-#include "core/Seams.h"
 #include "midi/MidiOutService.h"
 
 namespace faderwell {

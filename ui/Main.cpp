@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "core/AppInfo.h"
+#include "core/Defaults.h"
 #include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 
+#include "core/Defaults.h"
 #include "core/Mixer.h"
 #include "core/ProcessValues.h"
 #include "ui/QtPeriodicTimer.h"

@@ -7,6 +7,7 @@
 
 #include "core/AppInfo.h"
 #include "core/Failure.h"
+#include "core/FailureReport.h"
 #include "ui/QtText.h"
 
 namespace faderwell {

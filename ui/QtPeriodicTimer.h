@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/Seams.h"
+#include "core/PeriodicTimer.h"
 
 namespace faderwell {
 

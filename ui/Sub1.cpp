@@ -6,6 +6,7 @@
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 
+#include "core/Defaults.h"
 #include "core/Messages.h"
 #include "ui/Appearance.h"
 #include "ui/QtText.h"

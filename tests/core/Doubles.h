@@ -3,9 +3,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/Defaults.h"
 #include "core/Messages.h"
+#include "core/MidiSink.h"
+#include "core/PeriodicTimer.h"
 #include "core/ProcessValues.h"
-#include "core/Seams.h"
 
 namespace faderwell::test {
 

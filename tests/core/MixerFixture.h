@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Doubles.h"
+#include "core/Defaults.h"
 #include "core/Mixer.h"
 
 namespace faderwell::test {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Defaults.h"
 #include "core/Messages.h"
+#include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
 #include "midi/memory/InMemoryMidiOutService.h"
 

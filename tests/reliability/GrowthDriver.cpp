@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "../core/Doubles.h"
+#include "core/Defaults.h"
 #include "core/Mixer.h"
 #include "midi/MidiOutPort.h"
 #include "midi/PlatformMidiOutService.h"

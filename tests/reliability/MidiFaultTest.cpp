@@ -34,6 +34,7 @@
 #include "app/Program.h"
 #include "core/Controls.h"
 #include "core/Messages.h"
+#include "core/OutputList.h"
 #include "midi/PlatformMidiOutService.h"
 #include "settings/memory/InMemoryRegistry.h"
 #include "ui/Sub1.h"

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "SettingsFiles.h"
+#include "core/Defaults.h"
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"
 

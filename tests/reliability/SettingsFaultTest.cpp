@@ -14,6 +14,7 @@
 
 #include "ForkedChild.h"
 #include "SettingsFiles.h"
+#include "core/Defaults.h"
 #include "settings/AccessSettings.h"
 
 namespace faderwell::test {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "LoadCases.h"
+#include "core/Defaults.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/memory/InMemoryRegistry.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "UiDoubles.h"
+#include "core/Defaults.h"
 #include "core/Doubles.h"
 #include "midi/MidiOutPort.h"
 #include "midi/memory/InMemoryMidiOutService.h"

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "UiDoubles.h"
+#include "core/Defaults.h"
 #include "core/Doubles.h"
 #include "core/Failure.h"
 #include "core/Messages.h"

@@ -22,7 +22,9 @@
 #include "ChildProcess.h"
 #include "JackReceiver.h"
 #include "TestServices.h"
+#include "core/Defaults.h"
 #include "core/Mixer.h"
+#include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
 #include "midi/alsa/RtMidiOutService.h"
 

@@ -23,6 +23,8 @@
 
 #include "JackReceiver.h"
 #include "TestServices.h"
+#include "core/Defaults.h"
+#include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
 #include "midi/alsa/RtMidiOutService.h"
 

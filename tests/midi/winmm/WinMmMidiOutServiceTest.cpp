@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "core/Defaults.h"
 #include "core/Messages.h"
 #include "midi/MidiOutPort.h"
 #include "midi/winmm/AnsiText.h"

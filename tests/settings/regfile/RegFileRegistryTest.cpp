@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../LoadCases.h"
+#include "core/Defaults.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/RegFile.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../LoadCases.h"
+#include "core/Defaults.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
 #include "settings/winreg/WindowsRegistry.h"

@@ -1,16 +1,6 @@
 #pragma once
 
-#include "Messages.h"
-
 namespace faderwell {
-
-/// Where every composed message goes. Implemented by the MIDI output port.
-class MidiSink {
-public:
-    virtual ~MidiSink() = default;
-    /// Sends one word at once. Reports nothing: a port with no output drops it.
-    virtual void SendShortMessage(ShortMessage word) = 0;
-};
 
 /// The periodic fade timer. Ticks arrive on the user-interface thread and are
 /// delivered by the owner of the timer to Mixer::Timer1Timer.
