@@ -203,13 +203,25 @@ int EndLeftoverServices() {
     return static_cast<int>(servers.size());
 }
 
+// --- Every service ---------------------------------------------------------
+
+void ServiceProcess::Stop() {
+    if (process_)
+        process_->Terminate(kStopDeadline);
+}
+
+void ServiceProcess::Kill() {
+    if (process_)
+        process_->Kill();
+}
+
+pid_t ServiceProcess::Release() {
+    return process_ ? process_->Release() : -1;
+}
+
 // --- JACK --------------------------------------------------------------------
 
 JackServer::JackServer(JackServerOptions options) : options_(std::move(options)) {}
-
-JackServer::~JackServer() {
-    Stop();
-}
 
 std::string JackServer::LogFile() const {
     return StateDir() + "/" + options_.name + ".jackd.log";
@@ -256,28 +268,10 @@ bool JackServer::Start(bool endsWithParent) {
     return WaitUntilAnswers(*process_, probe, {"JACK_NO_START_SERVER=1"}, error_, what, log);
 }
 
-void JackServer::Stop() {
-    if (process_)
-        process_->Terminate(kStopDeadline);
-}
-
-void JackServer::Kill() {
-    if (process_)
-        process_->Kill();
-}
-
-pid_t JackServer::Release() {
-    return process_ ? process_->Release() : -1;
-}
-
 // --- PipeWire ----------------------------------------------------------------
 
 PipeWireInstance::PipeWireInstance(std::string name)
     : name_(std::move(name)), runtimeDir_("/tmp/" + name_ + ".runtime") {}
-
-PipeWireInstance::~PipeWireInstance() {
-    Stop();
-}
 
 std::vector<std::string> PipeWireInstance::ClientEnvironment() const {
     const char* libraryPath = std::getenv("LD_LIBRARY_PATH");
@@ -317,28 +311,10 @@ bool PipeWireInstance::Start(bool endsWithParent) {
     return WaitUntilAnswers(*process_, {"jack_wait", "-c"}, ClientEnvironment(), error_, what, log);
 }
 
-void PipeWireInstance::Stop() {
-    if (process_)
-        process_->Terminate(kStopDeadline);
-}
-
-void PipeWireInstance::Kill() {
-    if (process_)
-        process_->Kill();
-}
-
-pid_t PipeWireInstance::Release() {
-    return process_ ? process_->Release() : -1;
-}
-
 // --- Weston ------------------------------------------------------------------
 
 WestonCompositor::WestonCompositor(std::string name)
     : name_(std::move(name)), runtimeDir_("/tmp/" + name_ + ".runtime") {}
-
-WestonCompositor::~WestonCompositor() {
-    Stop();
-}
 
 std::vector<std::string> WestonCompositor::ClientEnvironment() const {
     return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=" + name_};
@@ -387,16 +363,7 @@ bool WestonCompositor::Start() {
     return true;
 }
 
-void WestonCompositor::Stop() {
-    if (process_)
-        process_->Terminate(kStopDeadline);
-}
-
 // --- D-Bus -------------------------------------------------------------------
-
-SessionBus::~SessionBus() {
-    Stop();
-}
 
 bool SessionBus::Start(const std::vector<std::string>& environment) {
     error_.clear();
@@ -413,11 +380,6 @@ bool SessionBus::Start(const std::vector<std::string>& environment) {
     }
     address_ = *address;
     return true;
-}
-
-void SessionBus::Stop() {
-    if (process_)
-        process_->Terminate(kStopDeadline);
 }
 
 std::vector<std::string> SessionBus::ClientEnvironment() const {

@@ -37,101 +37,94 @@ struct JackServerOptions {
     bool realtime{false};
 };
 
+/// What every service of a test shares: the one process it runs, and why
+/// it could not start. Stopped at destruction.
+class ServiceProcess {
+public:
+    ServiceProcess() = default;
+    ~ServiceProcess() { Stop(); }
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    /// SIGTERM, and SIGKILL after a grace period: a server says goodbye to
+    /// its clients and frees its slot.
+    void Stop();
+    /// SIGKILL, as a crash or `kill -9` ends it: no goodbye; the clients
+    /// learn it from the closed sockets.
+    void Kill();
+    /// Leaves the process running beyond this object; its PID.
+    pid_t Release();
+
+    bool Running() { return process_ && process_->Running(); }
+    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
+    const std::string& Error() const { return error_; }
+
+protected:
+    std::unique_ptr<ChildProcess> process_;
+    std::string error_;
+};
+
 /// A JACK server of the test's own: dummy driver (no sound card), and
 /// synchronous, so that a late cycle on a busy machine delays MIDI words
 /// but never drops or repeats them. Stopped at destruction.
-class JackServer {
+class JackServer : public ServiceProcess {
 public:
     explicit JackServer(JackServerOptions options);
-    ~JackServer();
-    JackServer(const JackServer&) = delete;
-    JackServer& operator=(const JackServer&) = delete;
 
     /// Starts the server and waits until a client can open on it. A server
     /// of the same name left by an earlier run is ended first; one that
     /// cannot be ended, or a server that does not answer by the deadline,
     /// is a failure, with the reason in Error().
     bool Start(bool endsWithParent = true);
-    /// SIGTERM: the server says goodbye to its clients and frees its slot.
-    void Stop();
-    /// SIGKILL: no goodbye; the clients learn it from the closed sockets.
-    void Kill();
-    /// Leaves the server running beyond this object; its PID.
-    pid_t Release();
 
-    bool Running() { return process_ && process_->Running(); }
     const std::string& Name() const { return options_.name; }
-    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
-    const std::string& Error() const { return error_; }
     std::string LogFile() const;
 
 private:
     JackServerOptions options_;
-    std::unique_ptr<ChildProcess> process_;
-    std::string error_;
 };
 
 /// A PipeWire instance of the test's own, with a runtime directory of its
 /// own; JACK clients reach it through PipeWire's libjack (ClientEnvironment).
 /// Stopped at destruction.
-class PipeWireInstance {
+class PipeWireInstance : public ServiceProcess {
 public:
     /// Where PipeWire's libjack lives on Debian.
     static constexpr const char* kJackLibraryDir = "/usr/lib/x86_64-linux-gnu/pipewire-0.3/jack";
 
     explicit PipeWireInstance(std::string name);
-    ~PipeWireInstance();
-    PipeWireInstance(const PipeWireInstance&) = delete;
-    PipeWireInstance& operator=(const PipeWireInstance&) = delete;
 
     /// As JackServer::Start: ends a stale instance of the same name, then
     /// waits until a JACK client can open on it.
     bool Start(bool endsWithParent = true);
-    void Stop();
-    /// SIGKILL, as a crash or `kill -9` ends it.
-    void Kill();
-    pid_t Release();
 
     /// What a JACK client needs in its environment to use this instance
     /// ("NAME=value"): PipeWire's libjack and the runtime directory.
     std::vector<std::string> ClientEnvironment() const;
-    bool Running() { return process_ && process_->Running(); }
     const std::string& RuntimeDir() const { return runtimeDir_; }
-    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
-    const std::string& Error() const { return error_; }
 
 private:
     std::string name_;
     std::string runtimeDir_;
-    std::unique_ptr<ChildProcess> process_;
-    std::string error_;
 };
 
 /// A headless Weston compositor of the test's own, with a runtime directory
 /// of its own; Wayland clients reach it with ClientEnvironment(). Stopped
 /// at destruction.
-class WestonCompositor {
+class WestonCompositor : public ServiceProcess {
 public:
     explicit WestonCompositor(std::string name);
-    ~WestonCompositor();
-    WestonCompositor(const WestonCompositor&) = delete;
-    WestonCompositor& operator=(const WestonCompositor&) = delete;
 
     /// As JackServer::Start: ends a stale compositor of the same name, then
     /// waits until its socket takes connections.
     bool Start();
-    void Stop();
 
     /// "NAME=value" entries: the runtime directory and the display.
     std::vector<std::string> ClientEnvironment() const;
-    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
-    const std::string& Error() const { return error_; }
 
 private:
     std::string name_;
     std::string runtimeDir_;
-    std::unique_ptr<ChildProcess> process_;
-    std::string error_;
 };
 
 /// A D-Bus session bus of the test's own, as dbus-run-session gives one.
@@ -139,26 +132,16 @@ private:
 /// ends when it goes; it runs with the bus's environment, so give the bus a
 /// runtime directory of its own (XDG_RUNTIME_DIR), where the accessibility
 /// bus puts its socket. Stopped at destruction.
-class SessionBus {
+class SessionBus : public ServiceProcess {
 public:
-    SessionBus() = default;
-    ~SessionBus();
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
-
     /// `environment`: "NAME=value" entries over this process's own.
     bool Start(const std::vector<std::string>& environment);
-    void Stop();
 
     /// "DBUS_SESSION_BUS_ADDRESS=..." for its clients.
     std::vector<std::string> ClientEnvironment() const;
-    pid_t Pid() const { return process_ ? process_->Pid() : -1; }
-    const std::string& Error() const { return error_; }
 
 private:
-    std::unique_ptr<ChildProcess> process_;
     std::string address_;
-    std::string error_;
 };
 
 /// Sets an environment variable while it lives.
