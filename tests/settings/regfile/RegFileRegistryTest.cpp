@@ -12,7 +12,7 @@
 #include "core/Defaults.h"
 #include "core/Failure.h"
 #include "settings/AccessSettings.h"
-#include "settings/RegFile.h"
+#include "settings/regfile/RegFile.h"
 #include "settings/regfile/RegFileRegistry.h"
 
 namespace faderwell {

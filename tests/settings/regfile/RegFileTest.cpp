@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "settings/RegFile.h"
 #include "settings/RegistryKey.h"
+#include "settings/regfile/RegFile.h"
 
 namespace faderwell {
 
