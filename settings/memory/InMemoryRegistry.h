@@ -12,8 +12,10 @@
 namespace faderwell {
 
 /// A settings key held in memory, for tests: stores values of any type and
-/// size (text as UTF-8 with its NUL, as the settings file holds it), and fails an open, a query, a
-/// read or a write on demand.
+/// size (text as UTF-8 with its NUL, as the settings file holds it), and fails
+/// an open, a query, a read, a write or a commit on demand. Writes are held
+/// until Commit, as the file key holds them, so a failed or missing commit
+/// stores nothing.
 class InMemoryRegistry final : public Registry {
 public:
     struct Value {
@@ -26,6 +28,7 @@ public:
     bool keyExists{false};  // becomes true when the key is opened or created
     bool failOpen{false};
     std::set<std::string, std::less<>> failQuery, failRead, failWrite;
+    bool failCommit{false};
     int opens{0};
 
     std::unique_ptr<RegistryKey> OpenOrCreateKey() override {
@@ -74,18 +77,26 @@ private:
                 return false;
             Value value{regtype::kSz, {text.begin(), text.end()}};
             value.bytes.push_back(0);
-            registry_.values[std::string(name)] = std::move(value);
+            pending_[std::string(name)] = std::move(value);
             return true;
         }
         bool WriteBinaryByte(std::string_view name, std::uint8_t byte) override {
             if (registry_.failWrite.count(name) != 0)
                 return false;
-            registry_.values[std::string(name)] = Value{regtype::kBinary, {byte}};
+            pending_[std::string(name)] = Value{regtype::kBinary, {byte}};
+            return true;
+        }
+        bool Commit() override {
+            if (registry_.failCommit)
+                return false;
+            for (auto& [name, value] : pending_) registry_.values[name] = std::move(value);
+            pending_.clear();
             return true;
         }
 
     private:
         InMemoryRegistry& registry_;
+        std::map<std::string, Value, std::less<>> pending_;
     };
 };
 

@@ -11,8 +11,8 @@
 #include <system_error>
 #include <utility>
 
-#include "settings/RegFile.h"
 #include "settings/regfile/AtomicFile.h"
+#include "settings/regfile/RegFile.h"
 
 namespace faderwell {
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace faderwell::test {
@@ -19,6 +20,15 @@ struct ChildLimits {
     std::optional<rlim_t> maxFileSize;
     /// A body that hangs is ended by SIGALRM after this many seconds.
     unsigned timeoutSeconds{10};
+
+    friend void PrintTo(const ChildLimits& limits, std::ostream* os) {
+        *os << (limits.unprivileged ? "unprivileged" : "privileged") << ", file size limit ";
+        if (limits.maxFileSize)
+            *os << *limits.maxFileSize;
+        else
+            *os << "none";
+        *os << ", " << limits.timeoutSeconds << " s";
+    }
 };
 
 struct ChildOutcome {

@@ -11,7 +11,7 @@
 #include "SettingsFiles.h"
 #include "core/Defaults.h"
 #include "settings/AccessSettings.h"
-#include "settings/RegFile.h"
+#include "settings/regfile/RegFile.h"
 
 namespace faderwell::test {
 namespace {

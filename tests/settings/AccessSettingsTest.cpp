@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "LoadCases.h"
@@ -144,20 +145,26 @@ TEST(Save, WritesLowOrderBytesAndLoadedOutOfRangeValuesUnchanged) {
 }
 
 struct SaveFailureCase {
-    const char* failing;
+    const char* label;
+    std::set<std::string, std::less<>> failWrite;
+    bool failCommit{false};
+    const char* reported;  // the value the message names
     Values written;
+    friend void PrintTo(const SaveFailureCase& c, std::ostream* os) { *os << c.label; }
 };
 
 class SaveFailure : public testing::TestWithParam<SaveFailureCase> {};
 
 TEST_P(SaveFailure, KeepsWhatWasWrittenBeforeAndWritesNothingAfter) {
+    const SaveFailureCase& c = GetParam();
     InMemoryRegistry registry;
-    registry.failWrite = {GetParam().failing};
+    registry.failWrite = c.failWrite;
+    registry.failCommit = c.failCommit;
     ProcessValues values{2, 5, 1, "Synth"};
 
     EXPECT_EQ(Access(registry, values, SettingsStore::kSave),
-              "'" + std::string(GetParam().failing) + "' の設定に失敗しました");
-    EXPECT_EQ(registry.values, GetParam().written);
+              "'" + std::string(c.reported) + "' の設定に失敗しました");
+    EXPECT_EQ(registry.values, c.written);
     EXPECT_EQ(values, (ProcessValues{2, 5, 1, "Synth"}));
 }
 
@@ -166,10 +173,17 @@ const Values::value_type kName{"MIDI_OUT_NAME", Text("Synth")};
 
 INSTANTIATE_TEST_SUITE_P(
     AtEachValue, SaveFailure,
-    testing::Values(SaveFailureCase{"MIDI_OUT", {}}, SaveFailureCase{"MIDI_OUT_NAME", {kIndex}},
-                    SaveFailureCase{"SPEED", {kIndex, kName}},
-                    SaveFailureCase{"VENDOR", {kIndex, kName, {"SPEED", Binary({5})}}}),
-    [](const auto& test) { return std::string(test.param.failing); });
+    testing::Values(
+        SaveFailureCase{"MIDI_OUT", {"MIDI_OUT"}, false, "MIDI_OUT", {}},
+        SaveFailureCase{"MIDI_OUT_NAME", {"MIDI_OUT_NAME"}, false, "MIDI_OUT_NAME", {kIndex}},
+        SaveFailureCase{"SPEED", {"SPEED"}, false, "SPEED", {kIndex, kName}},
+        SaveFailureCase{
+            "VENDOR", {"VENDOR"}, false, "VENDOR", {kIndex, kName, {"SPEED", Binary({5})}}},
+        // Nothing lasts when the commit fails, and the user hears of it at
+        // the first value rather than being told the save went well.
+        SaveFailureCase{"commit", {}, true, "MIDI_OUT", {}},
+        SaveFailureCase{"commit_after_a_failed_write", {"SPEED"}, true, "MIDI_OUT", {}}),
+    [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace
 }  // namespace faderwell

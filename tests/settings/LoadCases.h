@@ -1,7 +1,8 @@
 #pragma once
 
 // The load cases every registry backend must meet alike: the in-memory key
-// runs them all, the real registry those that need no fault on demand.
+// runs them all, the settings file and the real registry those that need no
+// fault on demand.
 #include <map>
 #include <optional>
 #include <ostream>
@@ -59,5 +60,11 @@ struct LoadCase {
 
 /// Loaded over the defaults start-up sets, {1, 3, 0}.
 std::vector<LoadCase> LoadCases();
+
+/// The cases a real backend meets: it fails no read on demand.
+inline std::vector<LoadCase> WithoutFailingReads(std::vector<LoadCase> cases) {
+    std::erase_if(cases, [](const LoadCase& c) { return !c.failRead.empty(); });
+    return cases;
+}
 
 }  // namespace faderwell

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "settings/RegFile.h"
 #include "settings/RegistryKey.h"
+#include "settings/regfile/RegFile.h"
 
 namespace {
 

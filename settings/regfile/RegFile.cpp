@@ -1,4 +1,4 @@
-#include "settings/RegFile.h"
+#include "settings/regfile/RegFile.h"
 
 #include <algorithm>
 

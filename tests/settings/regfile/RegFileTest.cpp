@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
-#include "settings/RegFile.h"
 #include "settings/RegistryKey.h"
+#include "settings/regfile/RegFile.h"
 
 namespace faderwell {
 
@@ -41,6 +42,7 @@ struct FormatCase {
     const char* label;
     RegValue value;
     std::string line;  // as written; empty where only the round trip matters
+    friend void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.label; }
 };
 
 class Format : public testing::TestWithParam<FormatCase> {};
@@ -106,6 +108,7 @@ struct ReadCase {
     const char* label;
     std::string text;
     std::optional<RegValue> speed;  // what SPEED of our key reads as
+    friend void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.label; }
 };
 
 class Read : public testing::TestWithParam<ReadCase> {};
@@ -246,6 +249,7 @@ struct ChangeCase {
     std::string before;
     std::vector<std::pair<const char*, std::uint8_t>> set;  // one-byte binaries, in order
     std::string after;
+    friend void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.label; }
 };
 
 class Change : public testing::TestWithParam<ChangeCase> {};
