@@ -27,6 +27,8 @@ std::string ClientName(const std::string& name, int suffix) {
     return name + (suffix < 10 ? "-0" : "-") + std::to_string(suffix);
 }
 
+void SilentMessage(const char*) {}
+
 }  // namespace
 
 struct JackMidiOutput::Callbacks {
@@ -71,6 +73,26 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(
         }
     }
     return nullptr;
+}
+
+std::optional<std::vector<std::string>> JackMidiOutput::Destinations(const std::string& client) {
+    jack_status_t status{};
+    jack_client_t* lister = jack_client_open(client.c_str(), JackNoStartServer, &status);
+    if (lister == nullptr)
+        return std::nullopt;
+    std::vector<std::string> names;
+    if (const char** ports =
+            jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
+        jack_free(ports);
+    }
+    jack_client_close(lister);
+    return names;
+}
+
+void JackMidiOutput::SilenceLibrary() {
+    jack_set_error_function(&SilentMessage);
+    jack_set_info_function(&SilentMessage);
 }
 
 JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const std::string& port) {

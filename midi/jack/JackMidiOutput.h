@@ -10,6 +10,7 @@
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "midi/jack/CycleClock.h"
 #include "midi/jack/StampedWordRing.h"
@@ -55,6 +56,15 @@ public:
     /// first free one of `client-01` to `client-99`, as jackd does itself.
     static std::unique_ptr<JackMidiOutput> Open(const std::string& client, const std::string& port,
                                                 const std::optional<std::string>& destination);
+    /// The MIDI inputs of a running server, which are the destinations an
+    /// output can connect to ("client:port"); nothing when no server runs.
+    /// Listed by a client named `client` that is never activated and goes
+    /// at once: every client the server activates or lets go costs it a
+    /// graph change, which start-up would wait for.
+    static std::optional<std::vector<std::string>> Destinations(const std::string& client);
+    /// Keeps libjack from printing its errors and information on the
+    /// terminal, for the whole process.
+    static void SilenceLibrary();
     ~JackMidiOutput();
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;

@@ -7,7 +7,7 @@
 //   faderwell_growth reopens N      N output re-opens through the output port
 //   faderwell_growth platform-reopens N
 //                                   the same over the platform's MIDI service (on
-//                                   Linux RtMidi: run it with a JACK server up)
+//                                   Linux ALSA and JACK: run it with a JACK server up)
 
 #include <malloc.h>
 

@@ -26,7 +26,7 @@
 #include "core/Mixer.h"
 #include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
-#include "midi/alsa/RtMidiOutService.h"
+#include "midi/linux/LinuxMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -140,7 +140,7 @@ protected:
 
     static inline std::unique_ptr<JackServer> server_;
     static inline std::unique_ptr<UseJackServer> serverName_;
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     ProcessValues values{Defaults::kOutput, Defaults::kSpeedStep, kVendorRoland};
     MidiOutPort port{service, values};
     ManualTimer timer;
@@ -347,7 +347,7 @@ bool HeardOnceConnected(MidiOutPort& port, JackReceiver& receiver) {
 }
 
 TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
@@ -369,7 +369,7 @@ TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
 TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDeliver) {
     auto receiver = StartReceiver("fw_life_synth");
     ASSERT_TRUE(receiver->Ready());
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
@@ -414,8 +414,8 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
     ASSERT_TRUE(receiver->Ready());
     // Two programs, each with its service and port: JACK sees two clients
     // asking for the same name.
-    RtMidiOutService firstService;
-    RtMidiOutService secondService;
+    LinuxMidiOutService firstService;
+    LinuxMidiOutService secondService;
     MidiOutPort first(firstService, values);
     MidiOutPort second(secondService, values);
     first.BuildOutputList();
@@ -441,7 +441,7 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
 TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
     auto receiver = StartReceiver("fw_life_returning");
     ASSERT_TRUE(receiver->Ready());
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed

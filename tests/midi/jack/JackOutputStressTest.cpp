@@ -26,7 +26,7 @@
 #include "core/Defaults.h"
 #include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
-#include "midi/alsa/RtMidiOutService.h"
+#include "midi/linux/LinuxMidiOutService.h"
 
 namespace faderwell::test {
 namespace {
@@ -87,7 +87,7 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
     JackReceiver receiver(kReceiverClient, receiverEnvironment);
     ASSERT_TRUE(receiver.Ready());
 
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
@@ -230,7 +230,7 @@ void RunTickTrain(const std::vector<std::string>& environment,
                   int& judged) {
     JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
     ASSERT_TRUE(receiver.Ready());
-    RtMidiOutService service;
+    LinuxMidiOutService service;
     ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();

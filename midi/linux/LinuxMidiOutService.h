@@ -8,18 +8,18 @@
 namespace faderwell {
 
 /// The MIDI service on Linux: the writable ports of the ALSA sequencer
-/// (through RtMidi), then the MIDI inputs of a running JACK server (jackd
-/// or PipeWire's, through a JACK output of our own), in one device list. The
-/// mapper is a port of the program's own, named after the application title,
-/// that synthesizers connect to.
+/// (an `AlsaMidiOutput`, through RtMidi), then the MIDI inputs of a running
+/// JACK server (jackd or PipeWire's, a `JackMidiOutput` of our own), in one
+/// device list. The mapper is a port of the program's own, named after the
+/// application title, that synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
 /// the libraries say is ever printed; the port says what is missing.
-class RtMidiOutService final : public MidiOutService {
+class LinuxMidiOutService final : public MidiOutService {
 public:
-    RtMidiOutService();
-    ~RtMidiOutService() override;
-    RtMidiOutService(const RtMidiOutService&) = delete;
-    RtMidiOutService& operator=(const RtMidiOutService&) = delete;
+    LinuxMidiOutService();
+    ~LinuxMidiOutService() override;
+    LinuxMidiOutService(const LinuxMidiOutService&) = delete;
+    LinuxMidiOutService& operator=(const LinuxMidiOutService&) = delete;
 
     /// Takes a snapshot of the devices present now; device numbers refer to it.
     unsigned DeviceCount() override;

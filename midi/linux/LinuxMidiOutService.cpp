@@ -1,11 +1,5 @@
-#include "midi/alsa/RtMidiOutService.h"
+#include "midi/linux/LinuxMidiOutService.h"
 
-#include <alsa/asoundlib.h>
-#include <jack/jack.h>
-#include <rtmidi/RtMidi.h>
-
-#include <algorithm>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +7,7 @@
 #include "core/AppInfo.h"
 #include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
+#include "midi/alsa/AlsaMidiOutput.h"
 #include "midi/jack/JackMidiOutput.h"
 
 namespace faderwell {
@@ -30,51 +25,6 @@ const std::string& Title() {
     return title;
 }
 
-void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
-void SilentJackMessage(const char*) {}
-
-/// RtMidi prints its warnings and errors on std::cerr until an error
-/// callback is installed, which is only possible after construction.
-class CerrSilenced {
-public:
-    CerrSilenced() : saved_(std::cerr.rdbuf(nullptr)) {}
-    ~CerrSilenced() { std::cerr.rdbuf(saved_); }
-    CerrSilenced(const CerrSilenced&) = delete;
-    CerrSilenced& operator=(const CerrSilenced&) = delete;
-
-private:
-    std::streambuf* saved_{nullptr};
-};
-
-bool AlsaSequencerAvailable() {
-    snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
-        return false;
-    snd_seq_close(seq);
-    return true;
-}
-
-/// The MIDI inputs of a running JACK server, which are the outputs the
-/// program can send to, named as RtMidi names them ("client:port"); nothing
-/// when no server runs. Listed by a client that is never activated and goes
-/// at once: every client the server activates or lets go costs it a graph
-/// change, which start-up would wait for.
-std::optional<std::vector<std::string>> JackMidiInputs() {
-    jack_status_t status{};
-    jack_client_t* client =
-        jack_client_open((Title() + " list").c_str(), JackNoStartServer, &status);
-    if (client == nullptr)
-        return std::nullopt;
-    std::vector<std::string> names;
-    if (const char** ports =
-            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-        for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
-        jack_free(ports);
-    }
-    jack_client_close(client);
-    return names;
-}
-
 enum class Backend { kAlsa, kJack };
 
 /// A device of the snapshot: where it is, and its name there.
@@ -83,73 +33,43 @@ struct Device {
     std::string name;
 };
 
-/// The open output: an RtMidi port on the ALSA sequencer, or a JACK port of
-/// the program's own.
+/// The open output: on the ALSA sequencer, or a JACK port of the program's own.
 struct Output {
-    std::unique_ptr<RtMidiOut> alsa;
+    std::unique_ptr<AlsaMidiOutput> alsa;
     std::unique_ptr<JackMidiOutput> jack;
-    bool failed{false};  // set by RtMidi's error callback
-
-    static void OnError(RtMidiError::Type type, const std::string&, void* output) {
-        if (type != RtMidiError::DEBUG_WARNING)
-            static_cast<Output*>(output)->failed = true;
-    }
 
     void Send(const WireBytes& wire,
               const std::optional<std::chrono::steady_clock::time_point>& due) {
         if (jack)
             jack->Send(wire.bytes.data(), wire.size, due);
         else
-            alsa->sendMessage(wire.bytes.data(), wire.size);
+            alsa->Send(wire.bytes.data(), wire.size);
     }
 };
 
-/// The writable ports of the ALSA sequencer as RtMidi names them; nothing
-/// when there is no sequencer. Nothing is printed either way.
-std::unique_ptr<RtMidiOut> AlsaOutput() {
-    if (!AlsaSequencerAvailable())
-        return nullptr;
-    try {
-        const CerrSilenced quiet;
-        return std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, Title());
-    } catch (const RtMidiError&) {
-        return nullptr;  // the sequencer went away since it was asked: no devices
+unsigned ErrorCode(AlsaMidiOutput::Failure failure) {
+    switch (failure) {
+        case AlsaMidiOutput::Failure::kNoSequencer:
+            return kNoMidiService;
+        case AlsaMidiOutput::Failure::kNoSuchPort:
+            return kBadDevice;
+        case AlsaMidiOutput::Failure::kRefused:
+            break;
     }
-}
-
-std::vector<std::string> PortNames(RtMidiOut& out) {
-    std::vector<std::string> names;
-    const unsigned count = out.getPortCount();
-    for (unsigned port = 0; port < count; ++port) names.push_back(out.getPortName(port));
-    return names;
+    return kOpenFailed;
 }
 
 /// An ALSA output connected to the port named `name`, or to a port of its
-/// own when there is none; null when that fails.
+/// own when there is none; null (and `error` set) when that fails.
 std::unique_ptr<Output> OpenAlsa(const std::optional<std::string>& name, unsigned& error) {
+    auto failure = AlsaMidiOutput::Failure::kRefused;
+    auto alsa = AlsaMidiOutput::Open(Title(), name, failure);
+    if (!alsa) {
+        error = ErrorCode(failure);
+        return nullptr;
+    }
     auto output = std::make_unique<Output>();
-    output->alsa = AlsaOutput();
-    if (!output->alsa) {
-        error = kNoMidiService;
-        return nullptr;
-    }
-    output->alsa->setErrorCallback(&Output::OnError, output.get());
-    if (!name) {
-        output->alsa->openVirtualPort(Title());
-    } else {
-        // Port numbers shift as other programs come and go; the name does not.
-        const auto names = PortNames(*output->alsa);
-        const auto found = std::find(names.begin(), names.end(), *name);
-        if (found == names.end()) {
-            error = kBadDevice;
-            return nullptr;
-        }
-        output->alsa->openPort(static_cast<unsigned>(found - names.begin()), Title());
-    }
-    if (output->failed || !output->alsa->isPortOpen()) {
-        error = kOpenFailed;
-        return nullptr;
-    }
+    output->alsa = std::move(alsa);
     return output;
 }
 
@@ -183,7 +103,7 @@ std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
 
 }  // namespace
 
-struct RtMidiOutService::State {
+struct LinuxMidiOutService::State {
     std::vector<Device> devices;
     bool systemFound{true};  // an ALSA sequencer or a JACK server, at the last snapshot
     std::unique_ptr<Output> output;
@@ -201,44 +121,42 @@ struct RtMidiOutService::State {
     }
 };
 
-RtMidiOutService::RtMidiOutService() : state_(std::make_unique<State>()) {
+LinuxMidiOutService::LinuxMidiOutService() : state_(std::make_unique<State>()) {
     // The MIDI libraries report to the terminal by default; this program
     // reports nothing of theirs.
-    snd_lib_error_set_handler(&SilentAlsaError);
-    jack_set_error_function(&SilentJackMessage);
-    jack_set_info_function(&SilentJackMessage);
+    AlsaMidiOutput::SilenceLibrary();
+    JackMidiOutput::SilenceLibrary();
 }
 
-RtMidiOutService::~RtMidiOutService() {
+LinuxMidiOutService::~LinuxMidiOutService() {
     Close();
 }
 
-unsigned RtMidiOutService::DeviceCount() {
+unsigned LinuxMidiOutService::DeviceCount() {
     state_->devices.clear();
     state_->systemFound = false;
-    if (auto alsa = AlsaOutput()) {
+    if (auto alsa = AlsaMidiOutput::Destinations(Title())) {
         state_->systemFound = true;
-        for (auto& name : PortNames(*alsa))
-            state_->devices.push_back({Backend::kAlsa, std::move(name)});
+        for (auto& name : *alsa) state_->devices.push_back({Backend::kAlsa, std::move(name)});
     }
-    if (auto jack = JackMidiInputs()) {
+    if (auto jack = JackMidiOutput::Destinations(Title() + " list")) {
         state_->systemFound = true;
         for (auto& name : *jack) state_->devices.push_back({Backend::kJack, std::move(name)});
     }
     return static_cast<unsigned>(state_->devices.size());
 }
 
-std::string RtMidiOutService::DeviceName(unsigned device) {
+std::string LinuxMidiOutService::DeviceName(unsigned device) {
     return device < state_->devices.size() ? state_->devices[device].name : std::string{};
 }
 
-DeviceNaming RtMidiOutService::NamingOf(unsigned device) {
+DeviceNaming LinuxMidiOutService::NamingOf(unsigned device) {
     return device < state_->devices.size() && state_->devices[device].backend == Backend::kAlsa
                ? DeviceNaming::kAlsaSequencer
                : DeviceNaming::kLasting;
 }
 
-std::string RtMidiOutService::MissingSystemAdvice() {
+std::string LinuxMidiOutService::MissingSystemAdvice() {
     if (state_->systemFound)
         return {};
     return "no MIDI system found, so MIDI goes nowhere: start a JACK server (jackd, or "
@@ -246,7 +164,7 @@ std::string RtMidiOutService::MissingSystemAdvice() {
            "sequencer (snd-seq)";
 }
 
-std::string RtMidiOutService::OpenFailureReason(unsigned code) {
+std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
     switch (code) {
         case kNoMidiService:
             return "neither an ALSA sequencer nor a JACK server is running";
@@ -259,7 +177,7 @@ std::string RtMidiOutService::OpenFailureReason(unsigned code) {
     }
 }
 
-unsigned RtMidiOutService::OpenMapper() {
+unsigned LinuxMidiOutService::OpenMapper() {
     Close();
     unsigned error = kNoMidiService;
     // ALSA first: a desktop with a sequencer expects the port there.
@@ -269,7 +187,7 @@ unsigned RtMidiOutService::OpenMapper() {
     return state_->output ? 0 : error;
 }
 
-unsigned RtMidiOutService::OpenDevice(unsigned device) {
+unsigned LinuxMidiOutService::OpenDevice(unsigned device) {
     Close();
     if (device >= state_->devices.size())
         return kBadDevice;
@@ -281,25 +199,25 @@ unsigned RtMidiOutService::OpenDevice(unsigned device) {
     return state_->output ? 0 : error;
 }
 
-void RtMidiOutService::Send(ShortMessage word) {
+void LinuxMidiOutService::Send(ShortMessage word) {
     if (!state_->output)
         return;
     state_->SendNow(word);
     state_->notes.Track(word);
 }
 
-void RtMidiOutService::SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) {
+void LinuxMidiOutService::SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) {
     state_->due = due;
 }
 
-void RtMidiOutService::Reset() {
+void LinuxMidiOutService::Reset() {
     if (!state_->output)
         return;
     for (const ShortMessage word : state_->notes.SilencingWords()) state_->SendNow(word);
     state_->notes.Clear();
 }
 
-void RtMidiOutService::Close() {
+void LinuxMidiOutService::Close() {
     if (state_->output && state_->output->jack) {
         // Waits here, briefly, for the last words to leave; at once when the
         // server has gone.
