@@ -146,6 +146,18 @@ protected:
     ManualTimer timer;
 };
 
+/// Lists the outputs as the settings dialog does and picks the one receiver
+/// there is, after "(None)" and "MIDI MAPPER".
+testing::AssertionResult PickTheReceiver(MidiOutPort& port) {
+    port.BuildOutputList();
+    if (port.Entries().size() != 3u)
+        return testing::AssertionFailure()
+               << port.Entries().size() << " output entries; the receiver makes 3";
+    if (const unsigned result = port.Pick(OutputList::kFirstDevice); result != 0)
+        return testing::AssertionFailure() << "picking the receiver gave " << result;
+    return testing::AssertionSuccess();
+}
+
 TEST_F(JackDevice, ReceiverGetsExactlyTheBytesSentInOrder) {
     JackReceiver receiver("fw_receiver");
     ASSERT_TRUE(receiver.Ready());
@@ -218,9 +230,7 @@ TEST_F(JackDevice, ListingAndOpeningTakeOneShortLivedClientBeyondTheOutput) {
 TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
     auto receiver = std::make_unique<JackReceiver>("fw_leaving");
     ASSERT_TRUE(receiver->Ready());
-    port.BuildOutputList();
-    ASSERT_EQ(port.Entries().size(), 3u);
-    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    ASSERT_TRUE(PickTheReceiver(port));
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
     ASSERT_EQ(receiver->Quit(), 0);
@@ -371,9 +381,7 @@ TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDe
     ASSERT_TRUE(receiver->Ready());
     LinuxMidiOutService service;
     MidiOutPort port(service, values);
-    port.BuildOutputList();
-    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
-    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    ASSERT_TRUE(PickTheReceiver(port));
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
     {
@@ -418,12 +426,8 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
     LinuxMidiOutService secondService;
     MidiOutPort first(firstService, values);
     MidiOutPort second(secondService, values);
-    first.BuildOutputList();
-    second.BuildOutputList();
-    ASSERT_EQ(first.Entries().size(), 3u);  // the receiver is listed
-    ASSERT_EQ(second.Entries().size(), 3u);
-    ASSERT_EQ(first.Pick(OutputList::kFirstDevice), 0);
-    ASSERT_EQ(second.Pick(OutputList::kFirstDevice), 0);
+    ASSERT_TRUE(PickTheReceiver(first));
+    ASSERT_TRUE(PickTheReceiver(second));
 
     ClientCounter watch;
     ASSERT_TRUE(watch.Ready());
@@ -443,9 +447,7 @@ TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
     ASSERT_TRUE(receiver->Ready());
     LinuxMidiOutService service;
     MidiOutPort port(service, values);
-    port.BuildOutputList();
-    ASSERT_EQ(port.Entries().size(), 3u);  // the receiver is listed
-    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    ASSERT_TRUE(PickTheReceiver(port));
     const std::string caption = port.Caption();
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
