@@ -328,6 +328,9 @@ protected:
 
     LifeServer server{GetParam()};
     ProcessValues values{Defaults::Values()};
+    /// The program's output, ended before its server.
+    LinuxMidiOutService service;
+    MidiOutPort port{service, values};
 };
 
 /// What the reset before every open sends when nothing is left sounding.
@@ -357,8 +360,6 @@ bool HeardOnceConnected(MidiOutPort& port, JackReceiver& receiver) {
 }
 
 TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
-    LinuxMidiOutService service;
-    MidiOutPort port(service, values);
     port.BuildOutputList();
     ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
     port.SendShortMessage(HiHatTick());
@@ -379,8 +380,6 @@ TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
 TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDeliver) {
     auto receiver = StartReceiver("fw_life_synth");
     ASSERT_TRUE(receiver->Ready());
-    LinuxMidiOutService service;
-    MidiOutPort port(service, values);
     ASSERT_TRUE(PickTheReceiver(port));
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
@@ -422,9 +421,8 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
     ASSERT_TRUE(receiver->Ready());
     // Two programs, each with its service and port: JACK sees two clients
     // asking for the same name.
-    LinuxMidiOutService firstService;
+    MidiOutPort& first = port;
     LinuxMidiOutService secondService;
-    MidiOutPort first(firstService, values);
     MidiOutPort second(secondService, values);
     ASSERT_TRUE(PickTheReceiver(first));
     ASSERT_TRUE(PickTheReceiver(second));
@@ -445,8 +443,6 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
 TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
     auto receiver = StartReceiver("fw_life_returning");
     ASSERT_TRUE(receiver->Ready());
-    LinuxMidiOutService service;
-    MidiOutPort port(service, values);
     ASSERT_TRUE(PickTheReceiver(port));
     const std::string caption = port.Caption();
     port.SendShortMessage(HiHatTick());
