@@ -19,11 +19,11 @@
 #include "settings/AccessSettings.h"
 #include "ui/AppIcon.h"
 #include "ui/Appearance.h"
+#include "ui/Bars.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 #include "ui/Sub1.h"
-#include "ui/WindowWidgets.h"
 #include "ui/about.h"
 
 namespace faderwell {

@@ -10,10 +10,10 @@
 #include "core/ProcessValues.h"
 #include "core/Texts.h"
 #include "midi/MidiOutPort.h"
+#include "ui/Bars.h"
 #include "ui/FixedDialog.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
-#include "ui/WindowWidgets.h"
 
 class QKeyEvent;
 

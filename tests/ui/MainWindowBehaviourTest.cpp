@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "MainWindowFixture.h"
-#include "ui/WindowWidgets.h"
+#include "ui/Bars.h"
 
 namespace faderwell::test {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "MainWindowFixture.h"
 #include "ui/AppIcon.h"
+#include "ui/Bars.h"
 #include "ui/ButtonGlyphs.h"
-#include "ui/WindowWidgets.h"
 
 namespace faderwell::test {
 namespace {

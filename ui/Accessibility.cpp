@@ -1,4 +1,4 @@
-#include "ui/WindowWidgets.h"
+#include "ui/Bars.h"
 
 #include <qdrawutil.h>
 #include <QAccessible>
