@@ -17,13 +17,18 @@
 #include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
+#include "ui/Accessibility.h"
+#include "ui/AnchoredLabel.h"
 #include "ui/AppIcon.h"
 #include "ui/Appearance.h"
 #include "ui/Bars.h"
 #include "ui/ButtonGlyphs.h"
+#include "ui/FixedWindow.h"
+#include "ui/ImageButton.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 #include "ui/Sub1.h"
+#include "ui/UpDownArrows.h"
 #include "ui/about.h"
 
 namespace faderwell {

@@ -12,9 +12,10 @@
 #include <set>
 
 #include "MainWindowFixture.h"
+#include "ui/AnchoredLabel.h"
 #include "ui/AppIcon.h"
-#include "ui/Bars.h"
 #include "ui/ButtonGlyphs.h"
+#include "ui/UpDownArrows.h"
 
 namespace faderwell::test {
 namespace {
