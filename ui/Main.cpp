@@ -128,7 +128,6 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
 
     BuildControls();
     BuildMenu();
-    SetFocusOrder();
 
     // The window is as large as its menu bar and client area, and no larger or smaller.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -490,8 +489,16 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
 }
 
 void TForm1::BuildControls() {
+    // Tab starts at the fade buttons, so that the window's first keys start
+    // and stop a fade; it then runs through the faders and boxes as built.
+    std::vector<QWidget*> tabOrder;
+    std::vector<QWidget*> laterTabStops;
     for (const ControlRow& row : Layout()) {
         QWidget* control = Build(row, row.place == Place::Panel ? Panel1 : client_);
+        if (row.kind == Kind::FadeButton)
+            tabOrder.push_back(control);
+        else if (row.kind == Kind::Fader || row.kind == Kind::Link)
+            laterTabStops.push_back(control);
         if (!row.name.isEmpty())
             control->setObjectName(row.name);
         if (row.decorative)
@@ -501,6 +508,8 @@ void TForm1::BuildControls() {
         if (!row.description.isEmpty())
             control->setAccessibleDescription(row.description);
     }
+    tabOrder.insert(tabOrder.end(), laterTabStops.begin(), laterTabStops.end());
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 namespace {
@@ -610,15 +619,6 @@ void TForm1::BuildMenu() {
     connect(O1, &QAction::triggered, this, [this] { Handle([this] { O1Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { Handle([this] { Exit1Click(); }); });
     connect(VerInfo, &QAction::triggered, this, [this] { Handle([this] { VerInfoClick(); }); });
-}
-
-void TForm1::SetFocusOrder() {
-    std::vector<QWidget*> order{StartB, StopB, MVol};
-    order.insert(order.end(), vols_.begin(), vols_.end());
-    order.push_back(MC);
-    order.insert(order.end(), links_.begin(), links_.end());
-    order.insert(order.end(), {DrumSw, StartM, StopM});
-    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::changeEvent(QEvent* event) {

@@ -132,11 +132,11 @@ protected:
 private:
     /// The window's controls in the order they are built; the layout is data.
     std::vector<ControlRow> Layout();
-    /// Builds, places, names and describes every control of the layout.
+    /// Builds, places, names and describes every control of the layout and
+    /// sets the tab order.
     void BuildControls();
     QWidget* Build(const ControlRow& row, QWidget* parent);
     void BuildMenu();
-    void SetFocusOrder();
     /// Hands the focus between StartB and StopB when the one that had it
     /// before a handler has just been disabled.
     void KeepFocusOnTheFadeButtons(const QWidget* focusedBefore);
