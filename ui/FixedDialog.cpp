@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "ui/Appearance.h"
-#include "ui/WindowWidgets.h"
+#include "ui/FixedWindow.h"
 
 namespace faderwell {
 

@@ -11,19 +11,26 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <optional>
+#include <variant>
+#include <vector>
 
 #include "core/AppInfo.h"
 #include "core/Defaults.h"
 #include "core/Texts.h"
 #include "midi/MidiOutPort.h"
 #include "settings/AccessSettings.h"
+#include "ui/Accessibility.h"
+#include "ui/AnchoredLabel.h"
 #include "ui/AppIcon.h"
 #include "ui/Appearance.h"
+#include "ui/Bars.h"
 #include "ui/ButtonGlyphs.h"
+#include "ui/FixedWindow.h"
+#include "ui/ImageButton.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 #include "ui/Sub1.h"
-#include "ui/WindowWidgets.h"
+#include "ui/UpDownArrows.h"
 #include "ui/about.h"
 
 namespace faderwell {
@@ -119,12 +126,8 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
     client_->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client_);
 
-    BuildPanel();
-    BuildStrip();
+    BuildControls();
     BuildMenu();
-    SetFocusOrder();
-    NameChildren();
-    DescribeControls();
 
     // The window is as large as its menu bar and client area, and no larger or smaller.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -221,109 +224,380 @@ AnchoredLabel* TForm1::MakeLabel(QWidget* parent, const QRect& geometry, Label& 
     return shown;
 }
 
-QFrame* TForm1::MakeBevel(QWidget* parent, const QRect& geometry, int shape) {
-    auto* bevel = new QFrame(parent);
-    bevel->setFrameStyle(shape);
-    bevel->setLineWidth(1);
-    bevel->setGeometry(geometry);
-    bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    MarkDecorative(bevel);
-    return bevel;
-}
+// Where a control stands: on the window's client area or on the panel of faders.
+enum class TForm1::Place { Client, Panel };
 
-void TForm1::BuildPanel() {
-    Panel1 = new QFrame(client_);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(1);
-    Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
+// What a row of the layout builds.
+enum class TForm1::Kind {
+    Panel,       // the raised panel of the faders
+    Bevel,       // a frame that only draws
+    Number,      // the number above a fader
+    Fader,       // a scroll bar showing a fader, vertical or, wider than high, horizontal
+    Link,        // a check box showing one of the mixer's boxes
+    Preset,      // a button for the mouse only that sets the master
+    FadeButton,  // a button with a glyph that starts or stops a fade
+    Value,       // a right-aligned label showing one of the mixer's values
+    Caption,     // a left-aligned label with a text of its own
+    Arrows,      // the controller number's arrows
+};
 
-    const QFont numberFont = WindowFont(kNumberFontPixels, true);
-    const auto numberLabel = [&](const QString& text, const QRect& geometry) {
-        return new AnchoredLabel(text, numberFont, geometry, Qt::AlignLeft, Panel1);
+// One control of the window: what it is, where it stands, the mixer's part it
+// shows, the member that keeps it and what assistive tools are told of it.
+struct TForm1::ControlRow {
+    using Slot = std::variant<QFrame**, QLabel**, AnchoredLabel**, QScrollBar**, QCheckBox**,
+                              QPushButton**, UpDownArrows**>;
+    using Model = std::variant<std::monostate, Fader*, CheckBox*, Button*, Label*, UpDown*>;
+
+    Kind kind;
+    Place place;
+    QRect geometry;
+    QString name;  // the object name; the number labels have none
+    Slot slot;
+    Model model{};
+    QString text{};  // what a number, preset or caption shows
+    int fontPixels{kStripFontPixels};
+    int frame{QFrame::NoFrame};
+    GlyphSymbol glyph{GlyphSymbol::Start};
+    bool decorative{false};    // only draws: assistive tools skip it
+    QString accessibleName{};  // none: the text it shows names it, a new number a new name
+    QString description{};
+};
+
+std::vector<TForm1::ControlRow> TForm1::Layout() {
+    constexpr int kBox = QFrame::Box;
+    constexpr int kPanel = QFrame::Panel;
+    const auto channelName = [](const char* prefix, int channel) {
+        return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(channel);
     };
-    numbers_[0] = numberLabel(QStringLiteral("M"), {46, kNumberTop, 12, kNumberHeight});
+    const QString labelOnly = QStringLiteral("Number of the channel fader below");
+
+    // Built in this order: what comes later lies above what came first.
+    std::vector<ControlRow> rows{
+        {.kind = Kind::Panel,
+         .place = Place::Client,
+         .geometry = {0, 0, kClientWidth, kPanelHeight},
+         .name = QStringLiteral("Panel1"),
+         .slot = &Panel1},
+        {.kind = Kind::Number,
+         .place = Place::Panel,
+         .geometry = {46, kNumberTop, 12, kNumberHeight},
+         .name = {},
+         .slot = &numbers_[0],
+         .text = QStringLiteral("M"),
+         .description = QStringLiteral("The master fader below")},
+    };
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-        numbers_[static_cast<std::size_t>(channel)] =
-            numberLabel(QString::number(channel), NumberLabelGeometry(channel));
+        rows.push_back({.kind = Kind::Number,
+                        .place = Place::Panel,
+                        .geometry = NumberLabelGeometry(channel),
+                        .name = {},
+                        .slot = &numbers_[static_cast<std::size_t>(channel)],
+                        .text = QString::number(channel),
+                        .description = labelOnly});
     }
     // Built before the faders, which cover all of it but its right edge: a
     // sliver of a digit, no label of anything, so assistive tools skip it.
-    Label8 = numberLabel(QStringLiteral("1"), {80, kFaderTop, 9, kNumberHeight});
-    MarkDecorative(Label8);
-
-    MVol = MakeFader(Panel1, Qt::Vertical, {kMasterFaderLeft, kFaderTop, kFaderWidth, kFaderHeight},
-                     mixer_.MVol);
+    rows.push_back({.kind = Kind::Number,
+                    .place = Place::Panel,
+                    .geometry = {80, kFaderTop, 9, kNumberHeight},
+                    .name = QStringLiteral("Label8"),
+                    .slot = &Label8,
+                    .text = QStringLiteral("1"),
+                    .decorative = true});
+    rows.push_back({.kind = Kind::Fader,
+                    .place = Place::Panel,
+                    .geometry = {kMasterFaderLeft, kFaderTop, kFaderWidth, kFaderHeight},
+                    .name = QStringLiteral("MVol"),
+                    .slot = &MVol,
+                    .model = &mixer_.MVol,
+                    .accessibleName = QStringLiteral("Master"),
+                    .description = QStringLiteral("Moves every linked channel to its value")});
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
         const int left = kFirstFaderLeft + kChannelPitch * (channel - 1);
-        vols_[static_cast<std::size_t>(channel - 1)] =
-            MakeFader(Panel1, Qt::Vertical, {left, kFaderTop, kFaderWidth, kFaderHeight},
-                      mixer_.Vol(channel));
+        rows.push_back(
+            {.kind = Kind::Fader,
+             .place = Place::Panel,
+             .geometry = {left, kFaderTop, kFaderWidth, kFaderHeight},
+             .name = channelName("Vol", channel),
+             .slot = &vols_[static_cast<std::size_t>(channel - 1)],
+             .model = &mixer_.Vol(channel),
+             .accessibleName = QStringLiteral("Channel %1").arg(channel),
+             .description =
+                 QStringLiteral("Control Change value on MIDI channel %1").arg(channel)});
     }
-    MC = MakeCheckBox(Panel1, {kMasterLinkLeft, kLinkTop, kLinkSize, kLinkSize}, mixer_.MC);
+    rows.push_back({.kind = Kind::Link,
+                    .place = Place::Panel,
+                    .geometry = {kMasterLinkLeft, kLinkTop, kLinkSize, kLinkSize},
+                    .name = QStringLiteral("MC"),
+                    .slot = &MC,
+                    .model = &mixer_.MC,
+                    .accessibleName = QStringLiteral("Link all channels"),
+                    .description = QStringLiteral("Links or unlinks every channel at once; a "
+                                                  "fade starts only while it is ticked")});
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
         const int left = channel == Mixer::kChannels
                              ? kLastLinkLeft
                              : kFirstLinkLeft + kChannelPitch * (channel - 1);
-        links_[static_cast<std::size_t>(channel - 1)] =
-            MakeCheckBox(Panel1, {left, kLinkTop, kLinkSize, kLinkSize}, mixer_.C(channel));
+        rows.push_back(
+            {.kind = Kind::Link,
+             .place = Place::Panel,
+             .geometry = {left, kLinkTop, kLinkSize, kLinkSize},
+             .name = channelName("C", channel),
+             .slot = &links_[static_cast<std::size_t>(channel - 1)],
+             .model = &mixer_.C(channel),
+             .accessibleName = QStringLiteral("Link channel %1").arg(channel),
+             .description =
+                 QStringLiteral("Channel %1 follows the master while ticked").arg(channel)});
     }
-
-    const auto preset = [&](const QString& caption, int top, Button& button) {
-        QPushButton* push = MakeButton(Panel1, {8, top, 29, 15}, button);
-        push->setText(caption);
-        push->setFocusPolicy(Qt::NoFocus);  // presets are for the mouse only
-        return push;
+    const auto preset = [&](const char* name, QPushButton** slot, Button& button, int value,
+                            int top) {
+        rows.push_back({.kind = Kind::Preset,
+                        .place = Place::Panel,
+                        .geometry = {8, top, 29, 15},
+                        .name = QLatin1String(name),
+                        .slot = slot,
+                        .model = &button,
+                        .text = QString::number(value),
+                        .description = QStringLiteral("Sets the master to %1").arg(value)});
     };
-    SB1 = preset(QStringLiteral("127"), 36, mixer_.SB1);
-    SB2 = preset(QStringLiteral("64"), 73, mixer_.SB2);
-    SB3 = preset(QStringLiteral("0"), 109, mixer_.SB3);
+    preset("SB1", &SB1, mixer_.SB1, Fader::kMax, 36);
+    preset("SB2", &SB2, mixer_.SB2, 64, 73);
+    preset("SB3", &SB3, mixer_.SB3, Fader::kMin, 109);
 
-    Bevel5 = MakeBevel(Panel1, {8, 150, 29, 17}, QFrame::Box | QFrame::Sunken);
-    LValue = MakeLabel(Panel1, {19, 152, 14, 13}, mixer_.LValue, kValueFontPixels);
+    const auto bevel = [&](const char* name, QFrame** slot, Place place, const QRect& geometry,
+                           int frame) {
+        rows.push_back({.kind = Kind::Bevel,
+                        .place = place,
+                        .geometry = geometry,
+                        .name = QLatin1String(name),
+                        .slot = slot,
+                        .frame = frame,
+                        .decorative = true});
+    };
+    bevel("Bevel5", &Bevel5, Place::Panel, {8, 150, 29, 17}, kBox | QFrame::Sunken);
+    rows.push_back({.kind = Kind::Value,
+                    .place = Place::Panel,
+                    .geometry = {19, 152, 14, 13},
+                    .name = QStringLiteral("LValue"),
+                    .slot = &LValue,
+                    .model = &mixer_.LValue,
+                    .fontPixels = kValueFontPixels,
+                    .description = QStringLiteral("The value of the fader moved last")});
+
+    // The fade strip. Frames first, so that what they enclose lies above them.
+    bevel("Bevel4", &Bevel4, Place::Client, {0, 176, 457, 41}, kBox | QFrame::Raised);
+    bevel("Bevel3", &Bevel3, Place::Client, {8, 184, 177, 25}, kPanel | QFrame::Sunken);
+    bevel("Bevel1", &Bevel1, Place::Client, {220, 184, 37, 25}, kBox | QFrame::Sunken);
+    bevel("Bevel2", &Bevel2, Place::Client, {382, 184, 37, 25}, kBox | QFrame::Sunken);
+    const QString fadeStart = QStringLiteral("The value a fade starts from");
+    const QString fadeStop = QStringLiteral("The value a fade ends at");
+    rows.insert(
+        rows.end(),
+        {
+            {.kind = Kind::Caption,
+             .place = Place::Client,
+             .geometry = {12, 188, 47, 15},
+             .name = QStringLiteral("Label2"),
+             .slot = &Label2,
+             .text = ToQString(texts::kControllerCaption),
+             .description = QStringLiteral("Caption of the controller number")},
+            {.kind = Kind::Value,
+             .place = Place::Client,
+             .geometry = {88, 188, 8, 15},
+             .name = QStringLiteral("CcP"),
+             .slot = &CcP,
+             .model = &mixer_.CcP,
+             .description = QStringLiteral("The controller number every channel fader sends")},
+            {.kind = Kind::Arrows,
+             .place = Place::Client,
+             .geometry = {100, 185, 16, 23},
+             .name = QStringLiteral("CC"),
+             .slot = &CC,
+             .model = &mixer_.CC,
+             .accessibleName = QStringLiteral("Controller number"),
+             .description =
+                 QStringLiteral("Chooses the controller every channel fader sends, 0 to 127")},
+            {.kind = Kind::Link,
+             .place = Place::Client,
+             .geometry = {124, 188, 17, 17},
+             .name = QStringLiteral("DrumSw"),
+             .slot = &DrumSw,
+             .model = &mixer_.DrumSw,
+             .accessibleName = ToQString(texts::kDrumCaption),
+             .description = QStringLiteral("A hi-hat note on channel 10 at every fade step; each "
+                                           "change sends the drum-kit selection")},
+            // The word beside the box is only a caption: clicking it does nothing.
+            {.kind = Kind::Caption,
+             .place = Place::Client,
+             .geometry = {144, 192, 33, 12},
+             .name = QStringLiteral("Label3"),
+             .slot = &Label3,
+             .text = ToQString(texts::kDrumCaption),
+             .fontPixels = kDefaultFontPixels,
+             .description = QStringLiteral("Caption of the drum box")},
+            {.kind = Kind::FadeButton,
+             .place = Place::Client,
+             .geometry = {192, 184, 25, 25},
+             .name = QStringLiteral("StartB"),
+             .slot = &StartB,
+             .model = &mixer_.StartB,
+             .glyph = GlyphSymbol::Start,
+             .accessibleName = QStringLiteral("Start fade"),
+             .description =
+                 QStringLiteral("Fades the master from the start level to the stop level")},
+            {.kind = Kind::Value,
+             .place = Place::Client,
+             .geometry = {240, 190, 8, 15},
+             .name = QStringLiteral("StartP"),
+             .slot = &StartP,
+             .model = &mixer_.StartP,
+             .description = fadeStart},
+            {.kind = Kind::Fader,
+             .place = Place::Client,
+             .geometry = {264, 184, 113, 9},
+             .name = QStringLiteral("StartM"),
+             .slot = &StartM,
+             .model = &mixer_.StartM,
+             .accessibleName = QStringLiteral("Fade start level"),
+             .description = fadeStart},
+            {.kind = Kind::Fader,
+             .place = Place::Client,
+             .geometry = {264, 200, 113, 9},
+             .name = QStringLiteral("StopM"),
+             .slot = &StopM,
+             .model = &mixer_.StopM,
+             .accessibleName = QStringLiteral("Fade stop level"),
+             .description = fadeStop},
+            {.kind = Kind::Value,
+             .place = Place::Client,
+             .geometry = {392, 190, 24, 15},
+             .name = QStringLiteral("StopP"),
+             .slot = &StopP,
+             .model = &mixer_.StopP,
+             .description = fadeStop},
+            {.kind = Kind::FadeButton,
+             .place = Place::Client,
+             .geometry = {424, 184, 25, 25},
+             .name = QStringLiteral("StopB"),
+             .slot = &StopB,
+             .model = &mixer_.StopB,
+             .glyph = GlyphSymbol::Stop,
+             .accessibleName = QStringLiteral("Stop fade"),
+             .description = QStringLiteral("Stops the fade where it stands")},
+        });
+    return rows;
 }
 
-void TForm1::BuildStrip() {
-    // Frames first, so that what they enclose lies above them.
-    Bevel4 = MakeBevel(client_, {0, 176, 457, 41}, QFrame::Box | QFrame::Raised);
-    Bevel3 = MakeBevel(client_, {8, 184, 177, 25}, QFrame::Panel | QFrame::Sunken);
-    Bevel1 = MakeBevel(client_, {220, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
-    Bevel2 = MakeBevel(client_, {382, 184, 37, 25}, QFrame::Box | QFrame::Sunken);
-
-    Label2 = new AnchoredLabel(ToQString(texts::kControllerCaption), WindowFont(kStripFontPixels),
-                               {12, 188, 47, 15}, Qt::AlignLeft, client_);
-    CcP = MakeLabel(client_, {88, 188, 8, 15}, mixer_.CcP, kStripFontPixels);
-
-    CC = new UpDownArrows(client_);
-    CC->setGeometry(100, 185, 16, 23);
-    CC->setEnabled(mixer_.CC.Enabled());
-    CC->ShowValue(mixer_.CC.Position());
-    mixer_.CC.Subscribe([this] {
-        CC->setEnabled(mixer_.CC.Enabled());
-        CC->ShowValue(mixer_.CC.Position());
-    });
-    connect(CC->Up, &QAbstractButton::clicked, this,
-            [this] { Handle([this] { mixer_.CC.StepUp(); }); });
-    connect(CC->Down, &QAbstractButton::clicked, this,
-            [this] { Handle([this] { mixer_.CC.StepDown(); }); });
-
-    DrumSw = MakeCheckBox(client_, {124, 188, 17, 17}, mixer_.DrumSw);
-    // The word beside the box is only a caption: clicking it does nothing.
-    Label3 = new AnchoredLabel(ToQString(texts::kDrumCaption), font(), {144, 192, 33, 12},
-                               Qt::AlignLeft, client_);
-
-    const QColor highlight = palette().color(QPalette::Light);
-    StartB = MakeButton(client_, {192, 184, 25, 25}, mixer_.StartB);
-    StartB->setIcon(ButtonGlyphIcon(ButtonGlyphBitmap(GlyphSymbol::Start), highlight));
-    StartP = MakeLabel(client_, {240, 190, 8, 15}, mixer_.StartP, kStripFontPixels);
-    StartM = MakeFader(client_, Qt::Horizontal, {264, 184, 113, 9}, mixer_.StartM);
-    StopM = MakeFader(client_, Qt::Horizontal, {264, 200, 113, 9}, mixer_.StopM);
-    StopP = MakeLabel(client_, {392, 190, 24, 15}, mixer_.StopP, kStripFontPixels);
-    StopB = MakeButton(client_, {424, 184, 25, 25}, mixer_.StopB);
-    StopB->setIcon(ButtonGlyphIcon(ButtonGlyphBitmap(GlyphSymbol::Stop), highlight));
-    for (QPushButton* button : {StartB, StopB}) {
-        button->setIconSize({kGlyphSize, kGlyphSize});
-        button->setFocusPolicy(Qt::StrongFocus);
+void TForm1::BuildControls() {
+    // Tab starts at the fade buttons, so that the window's first keys start
+    // and stop a fade; it then runs through the faders and boxes as built.
+    std::vector<QWidget*> tabOrder;
+    std::vector<QWidget*> laterTabStops;
+    for (const ControlRow& row : Layout()) {
+        QWidget* control = Build(row, row.place == Place::Panel ? Panel1 : client_);
+        if (row.kind == Kind::FadeButton)
+            tabOrder.push_back(control);
+        else if (row.kind == Kind::Fader || row.kind == Kind::Link)
+            laterTabStops.push_back(control);
+        if (!row.name.isEmpty())
+            control->setObjectName(row.name);
+        if (row.decorative)
+            MarkDecorative(control);
+        if (!row.accessibleName.isEmpty())
+            control->setAccessibleName(row.accessibleName);
+        if (!row.description.isEmpty())
+            control->setAccessibleDescription(row.description);
     }
+    tabOrder.insert(tabOrder.end(), laterTabStops.begin(), laterTabStops.end());
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+namespace {
+
+// Keeps a built widget in the member the row names; a row whose member does
+// not fit what it builds fails at once, on the first window built.
+template <class Widget, class Row>
+Widget* Keep(const Row& row, Widget* widget) {
+    *std::get<Widget**>(row.slot) = widget;
+    return widget;
+}
+
+template <class Part, class Row>
+Part& ModelOf(const Row& row) {
+    return *std::get<Part*>(row.model);
+}
+
+}  // namespace
+
+QWidget* TForm1::Build(const ControlRow& row, QWidget* parent) {
+    switch (row.kind) {
+        case Kind::Panel:
+        case Kind::Bevel: {
+            auto* frame = new QFrame(parent);
+            frame->setLineWidth(1);
+            frame->setGeometry(row.geometry);
+            if (row.kind == Kind::Panel) {
+                frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+            } else {
+                frame->setFrameStyle(row.frame);
+                frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            }
+            return Keep(row, frame);
+        }
+        case Kind::Number:
+            return Keep<QLabel>(
+                row, new AnchoredLabel(row.text, WindowFont(kNumberFontPixels, true), row.geometry,
+                                       Qt::AlignLeft, parent));
+        case Kind::Caption:
+            return Keep<QLabel>(row, new AnchoredLabel(row.text, WindowFont(row.fontPixels),
+                                                       row.geometry, Qt::AlignLeft, parent));
+        case Kind::Value:
+            return Keep(row, MakeLabel(parent, row.geometry, ModelOf<Label>(row), row.fontPixels));
+        case Kind::Fader: {
+            const Qt::Orientation orientation =
+                row.geometry.width() > row.geometry.height() ? Qt::Horizontal : Qt::Vertical;
+            return Keep(row, MakeFader(parent, orientation, row.geometry, ModelOf<Fader>(row)));
+        }
+        case Kind::Link:
+            return Keep(row, MakeCheckBox(parent, row.geometry, ModelOf<CheckBox>(row)));
+        case Kind::Preset: {
+            QPushButton* push = MakeButton(parent, row.geometry, ModelOf<Button>(row));
+            push->setText(row.text);
+            push->setFocusPolicy(Qt::NoFocus);  // presets are for the mouse only
+            return Keep(row, push);
+        }
+        case Kind::FadeButton: {
+            QPushButton* push = MakeButton(parent, row.geometry, ModelOf<Button>(row));
+            const QColor highlight = palette().color(QPalette::Light);
+            push->setIcon(ButtonGlyphIcon(ButtonGlyphBitmap(row.glyph), highlight));
+            push->setIconSize({kGlyphSize, kGlyphSize});
+            push->setFocusPolicy(Qt::StrongFocus);
+            return Keep(row, push);
+        }
+        case Kind::Arrows:
+            return Keep(row, MakeArrows(parent, row.geometry, ModelOf<UpDown>(row)));
+    }
+    return nullptr;  // every kind is handled above
+}
+
+UpDownArrows* TForm1::MakeArrows(QWidget* parent, const QRect& geometry, UpDown& number) {
+    auto* arrows = new UpDownArrows(parent);
+    arrows->setGeometry(geometry);
+    const auto show = [arrows, &number] {
+        arrows->setEnabled(number.Enabled());
+        arrows->ShowValue(number.Position());
+    };
+    show();
+    number.Subscribe(show);
+    connect(arrows->Up, &QAbstractButton::clicked, this,
+            [this, &number] { Handle([&number] { number.StepUp(); }); });
+    connect(arrows->Down, &QAbstractButton::clicked, this,
+            [this, &number] { Handle([&number] { number.StepDown(); }); });
+    Describe(arrows->Up, QStringLiteral("Next controller number"),
+             QStringLiteral("Raises the controller number by one"));
+    Describe(arrows->Down, QStringLiteral("Previous controller number"),
+             QStringLiteral("Lowers the controller number by one"));
+    return arrows;
 }
 
 void TForm1::BuildMenu() {
@@ -335,105 +609,16 @@ void TForm1::BuildMenu() {
     Exit1 = File1->addAction(ToQString(texts::kExitCommand));
     HelpH1 = MainMenu1->addMenu(ToQString(texts::kHelpMenu));
     VerInfo = HelpH1->addAction(ToQString(texts::kAboutCommand));
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    O1->setObjectName(QStringLiteral("O1"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    VerInfo->setObjectName(QStringLiteral("VerInfo"));
 
     O1->setEnabled(mixer_.O1.Enabled());
     mixer_.O1.Subscribe([this] { O1->setEnabled(mixer_.O1.Enabled()); });
     connect(O1, &QAction::triggered, this, [this] { Handle([this] { O1Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { Handle([this] { Exit1Click(); }); });
     connect(VerInfo, &QAction::triggered, this, [this] { Handle([this] { VerInfoClick(); }); });
-}
-
-void TForm1::SetFocusOrder() {
-    std::vector<QWidget*> order{StartB, StopB, MVol};
-    order.insert(order.end(), vols_.begin(), vols_.end());
-    order.push_back(MC);
-    order.insert(order.end(), links_.begin(), links_.end());
-    order.insert(order.end(), {DrumSw, StartM, StopM});
-    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-}
-
-void TForm1::NameChildren() {
-    const auto name = [](QObject* object, const QString& text) { object->setObjectName(text); };
-    name(Panel1, QStringLiteral("Panel1"));
-    name(Label8, QStringLiteral("Label8"));
-    name(MVol, QStringLiteral("MVol"));
-    name(MC, QStringLiteral("MC"));
-    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-        name(Vol(channel), QStringLiteral("Vol%1").arg(channel));
-        name(C(channel), QStringLiteral("C%1").arg(channel));
-    }
-    name(SB1, QStringLiteral("SB1"));
-    name(SB2, QStringLiteral("SB2"));
-    name(SB3, QStringLiteral("SB3"));
-    name(Bevel1, QStringLiteral("Bevel1"));
-    name(Bevel2, QStringLiteral("Bevel2"));
-    name(Bevel3, QStringLiteral("Bevel3"));
-    name(Bevel4, QStringLiteral("Bevel4"));
-    name(Bevel5, QStringLiteral("Bevel5"));
-    name(LValue, QStringLiteral("LValue"));
-    name(Label2, QStringLiteral("Label2"));
-    name(CcP, QStringLiteral("CcP"));
-    name(CC, QStringLiteral("CC"));
-    name(DrumSw, QStringLiteral("DrumSw"));
-    name(Label3, QStringLiteral("Label3"));
-    name(StartB, QStringLiteral("StartB"));
-    name(StartP, QStringLiteral("StartP"));
-    name(StartM, QStringLiteral("StartM"));
-    name(StopM, QStringLiteral("StopM"));
-    name(StopP, QStringLiteral("StopP"));
-    name(StopB, QStringLiteral("StopB"));
-    name(MainMenu1, QStringLiteral("MainMenu1"));
-    name(O1, QStringLiteral("O1"));
-    name(Exit1, QStringLiteral("Exit1"));
-    name(VerInfo, QStringLiteral("VerInfo"));
-}
-
-void TForm1::DescribeControls() {
-    // Controls without text of their own get a name; a label or a button that
-    // shows a text (a number among them) is named by it, so a new number is
-    // heard as the new name.
-    Describe(MVol, QStringLiteral("Master"),
-             QStringLiteral("Moves every linked channel to its value"));
-    Describe(MC, QStringLiteral("Link all channels"),
-             QStringLiteral("Links or unlinks every channel at once; a fade starts only while "
-                            "it is ticked"));
-    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-        Describe(Vol(channel), QStringLiteral("Channel %1").arg(channel),
-                 QStringLiteral("Control Change value on MIDI channel %1").arg(channel));
-        Describe(C(channel), QStringLiteral("Link channel %1").arg(channel),
-                 QStringLiteral("Channel %1 follows the master while ticked").arg(channel));
-        NumberLabel(channel)->setAccessibleDescription(
-            QStringLiteral("Number of the channel fader below"));
-    }
-    NumberLabel(0)->setAccessibleDescription(QStringLiteral("The master fader below"));
-    const std::pair<QWidget*, const char*> shownTexts[] = {
-        {SB1, "Sets the master to 127"},
-        {SB2, "Sets the master to 64"},
-        {SB3, "Sets the master to 0"},
-        {LValue, "The value of the fader moved last"},
-        {Label2, "Caption of the controller number"},
-        {CcP, "The controller number every channel fader sends"},
-        {Label3, "Caption of the drum box"},
-        {StartP, "The value a fade starts from"},
-        {StopP, "The value a fade ends at"},
-    };
-    for (const auto& [control, description] : shownTexts)
-        control->setAccessibleDescription(QString::fromUtf8(description));
-    Describe(CC, QStringLiteral("Controller number"),
-             QStringLiteral("Chooses the controller every channel fader sends, 0 to 127"));
-    Describe(CC->Up, QStringLiteral("Next controller number"),
-             QStringLiteral("Raises the controller number by one"));
-    Describe(CC->Down, QStringLiteral("Previous controller number"),
-             QStringLiteral("Lowers the controller number by one"));
-    Describe(DrumSw, ToQString(texts::kDrumCaption),
-             QStringLiteral("A hi-hat note on channel 10 at every fade step; each change sends "
-                            "the drum-kit selection"));
-    Describe(StartB, QStringLiteral("Start fade"),
-             QStringLiteral("Fades the master from the start level to the stop level"));
-    Describe(StopB, QStringLiteral("Stop fade"), QStringLiteral("Stops the fade where it stands"));
-    Describe(StartM, QStringLiteral("Fade start level"),
-             QStringLiteral("The value a fade starts from"));
-    Describe(StopM, QStringLiteral("Fade stop level"), QStringLiteral("The value a fade ends at"));
 }
 
 void TForm1::changeEvent(QEvent* event) {

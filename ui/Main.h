@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <vector>
 
 #include "core/Defaults.h"
 #include "core/Mixer.h"
@@ -81,6 +82,11 @@ public:
     QtPeriodicTimer Timer1{Defaults::kFadeInterval};
 
 private:
+    enum class Place;
+    enum class Kind;
+    /// A row of the window's layout: one control.
+    struct ControlRow;
+
     Windows& windows_;
     MidiOutPort& port_;
     SettingsStore& settings_;
@@ -124,13 +130,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void BuildPanel();
-    void BuildStrip();
+    /// The window's controls in the order they are built; the layout is data.
+    std::vector<ControlRow> Layout();
+    /// Builds, places, names and describes every control of the layout and
+    /// sets the tab order.
+    void BuildControls();
+    QWidget* Build(const ControlRow& row, QWidget* parent);
     void BuildMenu();
-    void SetFocusOrder();
-    void NameChildren();
-    /// Names and describes every control for assistive tools.
-    void DescribeControls();
     /// Hands the focus between StartB and StopB when the one that had it
     /// before a handler has just been disabled.
     void KeepFocusOnTheFadeButtons(const QWidget* focusedBefore);
@@ -140,7 +146,7 @@ private:
     QCheckBox* MakeCheckBox(QWidget* parent, const QRect& geometry, CheckBox& box);
     QPushButton* MakeButton(QWidget* parent, const QRect& geometry, Button& button);
     AnchoredLabel* MakeLabel(QWidget* parent, const QRect& geometry, Label& label, int pixelHeight);
-    QFrame* MakeBevel(QWidget* parent, const QRect& geometry, int shape);
+    UpDownArrows* MakeArrows(QWidget* parent, const QRect& geometry, UpDown& number);
 
     /// Runs a gesture's handler the way every Qt-called handler runs.
     template <class Handler>

@@ -8,6 +8,7 @@
 
 #include "core/Defaults.h"
 #include "core/Messages.h"
+#include "ui/Accessibility.h"
 #include "ui/Appearance.h"
 #include "ui/QtText.h"
 

@@ -10,10 +10,12 @@
 #include "core/ProcessValues.h"
 #include "core/Texts.h"
 #include "midi/MidiOutPort.h"
+#include "ui/Bars.h"
+#include "ui/CaptionGroupBox.h"
 #include "ui/FixedDialog.h"
+#include "ui/GroupRadioButton.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
-#include "ui/WindowWidgets.h"
 
 class QKeyEvent;
 

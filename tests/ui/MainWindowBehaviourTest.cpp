@@ -7,7 +7,8 @@
 #include <functional>
 
 #include "MainWindowFixture.h"
-#include "ui/WindowWidgets.h"
+#include "ui/AnchoredLabel.h"
+#include "ui/UpDownArrows.h"
 
 namespace faderwell::test {
 namespace {

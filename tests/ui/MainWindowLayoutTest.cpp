@@ -12,9 +12,10 @@
 #include <set>
 
 #include "MainWindowFixture.h"
+#include "ui/AnchoredLabel.h"
 #include "ui/AppIcon.h"
 #include "ui/ButtonGlyphs.h"
-#include "ui/WindowWidgets.h"
+#include "ui/UpDownArrows.h"
 
 namespace faderwell::test {
 namespace {
@@ -182,6 +183,11 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
         EXPECT_EQ(seen.count(decoration), 0u) << decoration->objectName().toStdString();
     EXPECT_EQ(seen.count(form.CcP), 1u);
     EXPECT_EQ(seen.count(form.Vol(1)), 1u);
+    // Every control they see tells what it is for; only the panel just holds the faders.
+    seen.erase(form.Panel1);
+    for (QObject* control : seen)
+        EXPECT_FALSE(static_cast<QWidget*>(control)->accessibleDescription().isEmpty())
+            << control->objectName().toStdString();
 
     // A fader tells the value it sends, and a value set from outside goes
     // through the fader like any gesture.

@@ -14,6 +14,7 @@
 #include "core/Failure.h"
 #include "core/Messages.h"
 #include "midi/memory/InMemoryMidiOutService.h"
+#include "ui/CaptionGroupBox.h"
 #include "ui/Sub1.h"
 
 namespace faderwell::test {
