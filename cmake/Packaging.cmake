@@ -8,9 +8,11 @@
 include(GNUInstallDirs)
 
 set(FADERWELL_APPSTREAM_ID com.example.veldrin.faderwell)
-# Software centres fetch the screenshot from the web; this is where the
-# picture in docs/ is published.
-set(FADERWELL_SCREENSHOT_URL ${FADERWELL_HOMEPAGE}faderwell/main-window.png)
+# Software centres fetch the screenshot from the web, and want it fetched
+# securely; this is where the picture in docs/ is published, on the maker's
+# site over https.
+string(REGEX REPLACE "^http:" "https:" maker_site_secure "${FADERWELL_HOMEPAGE}")
+set(FADERWELL_SCREENSHOT_URL ${maker_site_secure}faderwell/main-window.png)
 # SPDX for "all rights reserved": no free licence has been granted.
 set(FADERWELL_LICENSE LicenseRef-proprietary)
 set(CPACK_PACKAGE_CONTACT "${FADERWELL_MAKER} <${FADERWELL_MAIL}>")
