@@ -2,15 +2,14 @@
 
 #include <QObject>
 #include <functional>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace faderwell {
 
-/// Turns the signals by which a session or a service manager ends the
-/// program (SIGTERM, SIGHUP, and SIGINT from a terminal) into a call on the
-/// user-interface thread, through a pipe the signal handler writes to.
-/// One instance per process.
+/// Ends the program through a call on the user-interface thread when the
+/// session or a service manager asks it to leave by a means Qt does not turn
+/// into a quit request of its own. Each platform's source says what it
+/// watches. One instance per process.
 class TerminationSignals final : public QObject {
 public:
     explicit TerminationSignals(std::function<void()> onSignal);
@@ -18,7 +17,8 @@ public:
 
 private:
     std::function<void()> onSignal_;
-    QSocketNotifier* notifier_{nullptr};
+    /// What watches for the request on this platform; none where nothing needs watching.
+    std::unique_ptr<QObject> watcher_;
 };
 
 }  // namespace faderwell

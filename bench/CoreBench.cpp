@@ -36,7 +36,7 @@ private:
 struct Bench {
     NullSink sink;
     IdleTimer timer;
-    ProcessValues values{1, 3, kVendorKorg};
+    ProcessValues values{Defaults::Values()};
     Mixer mixer{sink, timer, values};
 };
 

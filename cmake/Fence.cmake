@@ -9,7 +9,7 @@
 # PUBLIC headers are seen by the target and by whatever links it, PRIVATE
 # ones by the target's own sources only. A header is named relative to the
 # current source folder, or by an absolute path into the build tree for a
-# generated one ("${CMAKE_CURRENT_BINARY_DIR}/Version.h" is "core/Version.h").
+# generated one ("${CMAKE_CURRENT_BINARY_DIR}/AppInfo.h" is "core/AppInfo.h").
 function(faderwell_headers target scope)
   string(TOLOWER "${scope}" kind)
   set(fence "${CMAKE_BINARY_DIR}/fence/${target}-${kind}")

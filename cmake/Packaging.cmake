@@ -2,19 +2,20 @@
 # faderwell_<version>_amd64.deb with the program, its desktop entry and icons
 # (installed by app/), the AppStream metainfo, the man page and the Debian
 # copyright and changelog, and lintian's override of a note that does not
-# apply (packaging/lintian-overrides says why). The version and date are the
-# ones set next to project(), the same the about dialog shows.
+# apply (packaging/lintian-overrides says why). The version, date, name and
+# maker are the ones set next to project(), the same the about dialog shows.
 
 include(GNUInstallDirs)
 
 set(FADERWELL_APPSTREAM_ID com.example.veldrin.faderwell)
-set(FADERWELL_HOMEPAGE https://www.example.com/veldrin/)
-# Software centres fetch the screenshot from the web; this is where the
-# picture in docs/ is published.
-set(FADERWELL_SCREENSHOT_URL https://www.example.com/veldrin/faderwell/main-window.png)
+# Software centres fetch the screenshot from the web, and want it fetched
+# securely; this is where the picture in docs/ is published, on the maker's
+# site over https.
+string(REGEX REPLACE "^http:" "https:" maker_site_secure "${FADERWELL_HOMEPAGE}")
+set(FADERWELL_SCREENSHOT_URL ${maker_site_secure}faderwell/main-window.png)
 # SPDX for "all rights reserved": no free licence has been granted.
 set(FADERWELL_LICENSE LicenseRef-proprietary)
-set(CPACK_PACKAGE_CONTACT "VELDRIN <faderwell@example.com>")
+set(CPACK_PACKAGE_CONTACT "${FADERWELL_MAKER} <${FADERWELL_MAIL}>")
 
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
@@ -30,6 +31,7 @@ configure_file(${packaging_dir}/faderwell.metainfo.xml.in
                ${packaging_out}/${FADERWELL_APPSTREAM_ID}.metainfo.xml @ONLY)
 configure_file(${packaging_dir}/faderwell.1.in ${packaging_out}/faderwell.1 @ONLY)
 configure_file(${packaging_dir}/changelog.in ${packaging_out}/changelog @ONLY)
+configure_file(${packaging_dir}/copyright.in ${packaging_out}/copyright @ONLY)
 
 # Debian wants the man page and the changelog compressed at the highest level
 # and without a time stamp, so that the package comes out the same every time.
@@ -47,7 +49,7 @@ add_custom_target(faderwell_package_files ALL DEPENDS ${compressed})
 install(FILES ${packaging_out}/${FADERWELL_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${packaging_out}/faderwell.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${packaging_dir}/copyright ${packaging_out}/changelog.gz
+install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/faderwell)
 install(FILES ${packaging_dir}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME faderwell)
@@ -55,10 +57,10 @@ install(FILES ${packaging_dir}/lintian-overrides
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME faderwell)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR VELDRIN)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MIDI mixer with sixteen channel faders, a master and fades")
+set(CPACK_PACKAGE_VENDOR ${FADERWELL_MAKER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${FADERWELL_SUMMARY}")
 # The summary above is the synopsis line; this is the extended description.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Faderwell Standard mixes the sixteen channels of a MIDI instrument. Each
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${FADERWELL_NAME} mixes the sixteen channels of a MIDI instrument. Each
 channel has a vertical fader that sends a Control Change on its channel; a
 master fader drives every linked channel, and a fade moves the master at one
 of five speeds, optionally with a hi-hat tick on channel 10. It plays through

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "FadeSpeed.h"
+
 namespace faderwell::texts {
 
 // The program's own texts, as its windows and messages show them, in UTF-8.
@@ -23,8 +25,8 @@ inline constexpr std::string_view kSettingsTitle = "設定";
 inline constexpr std::string_view kOutputGroup = "使用MIDI Port";
 inline constexpr std::string_view kSpeedGroup = "フェイドイン・アウト時の速度";
 /// The speed steps' names, slowest first.
-inline constexpr std::array<std::string_view, 5> kSpeedNames{"遅い", "やや遅い", "ふつう",
-                                                             "やや速い", "速い"};
+inline constexpr std::array<std::string_view, kSpeedStepCount> kSpeedNames{
+    "遅い", "やや遅い", "ふつう", "やや速い", "速い"};
 inline constexpr std::string_view kVendorGroup = "使用メーカ";
 /// The drum-kit vendors' names, in the order of their codes.
 inline constexpr std::array<std::string_view, 3> kVendorNames{"KORG", "Roland/GM", "YAMAHA"};
@@ -35,9 +37,7 @@ inline constexpr std::string_view kMapperEntry = "MIDI MAPPER";
 
 // About dialog.
 inline constexpr std::string_view kAboutTitle = "バージョン情報";
-inline constexpr std::string_view kMakerLine = "Copyright (C) 1999-2000 VELDRIN";
-inline constexpr std::string_view kMailLine = "E-mail: faderwell@example.com";
-inline constexpr std::string_view kMakerPage = "http://www.example.com/veldrin/";
+// The maker's lines and page are kMakerLine, kMailLine and kMakerPage (AppInfo.h).
 inline constexpr std::string_view kPagePrefix = "URL=";
 inline constexpr std::string_view kOkButton = "OK";
 inline constexpr std::string_view kPageButton = "WWW";

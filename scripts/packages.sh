@@ -32,7 +32,7 @@ FADERWELL_TEST_PACKAGES=(
 # What the long reliability run (./reliability) adds: valgrind.
 FADERWELL_RELIABILITY_PACKAGES=(valgrind)
 
-# What ./bench adds to the program's packages: Google Benchmark, a display
+# What ./benchmark adds to the program's packages: Google Benchmark, a display
 # for the start-up figures and a JACK server with its tools, and PipeWire
 # with its JACK library, for the fade.
 FADERWELL_BENCH_PACKAGES=(

@@ -5,6 +5,7 @@
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
+#include <iterator>
 
 #include "core/Defaults.h"
 #include "core/Messages.h"
@@ -142,9 +143,11 @@ void Tconfig::DescribeControls() {
                  .arg(kSpeedStepMax)
                  .arg(FadeIntervalForStep(kSpeedStepMax)));
     QLabel* const speedLabels[] = {Label1, Label2, Label3, Label4, Label5};
-    for (int step = kSpeedStepMin; step <= kSpeedStepMax; ++step) {
-        speedLabels[step - kSpeedStepMin]->setAccessibleDescription(
-            QStringLiteral("Fade speed %1 of %2").arg(step).arg(kSpeedStepMax));
+    static_assert(std::size(speedLabels) == kSpeedStepCount, "one label a speed step");
+    int step = kSpeedStepMin;
+    for (QLabel* label : speedLabels) {
+        label->setAccessibleDescription(
+            QStringLiteral("Fade speed %1 of %2").arg(step++).arg(kSpeedStepMax));
     }
     for (QRadioButton* vendor : {KG, GS, XG}) {
         vendor->setAccessibleDescription(

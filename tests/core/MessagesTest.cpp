@@ -1,13 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <iomanip>
+#include <ostream>
+
 #include "core/Messages.h"
 
 namespace faderwell {
 namespace {
 
+/// A word as a MIDI monitor shows it: data 2, data 1, status, in hex.
+void PrintWord(ShortMessage word, std::ostream* os) {
+    *os << "0x" << std::hex << std::uppercase << std::setw(6) << std::setfill('0') << word
+        << std::dec << std::setfill(' ');
+}
+
 struct VolumeCase {
     int channel, controller, position;
     ShortMessage word;
+
+    friend void PrintTo(const VolumeCase& c, std::ostream* os) {
+        *os << "channel " << c.channel << ", controller " << c.controller << ", position "
+            << c.position << " -> ";
+        PrintWord(c.word, os);
+    }
 };
 
 class ChannelVolume : public testing::TestWithParam<VolumeCase> {};
@@ -28,6 +43,14 @@ INSTANTIATE_TEST_SUITE_P(Words, ChannelVolume,
 struct DrumCase {
     std::int32_t vendor;
     std::array<ShortMessage, 3> words;
+
+    friend void PrintTo(const DrumCase& c, std::ostream* os) {
+        *os << "vendor " << c.vendor << " ->";
+        for (const ShortMessage word : c.words) {
+            *os << ' ';
+            PrintWord(word, os);
+        }
+    }
 };
 
 class DrumKit : public testing::TestWithParam<DrumCase> {};

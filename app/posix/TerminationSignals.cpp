@@ -6,7 +6,12 @@
 #include <array>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
+
+// The signals by which a session or a service manager ends the program
+// (SIGTERM, SIGHUP, and SIGINT from a terminal), passed to the user-interface
+// thread through a socket pair the signal handler writes to.
 
 namespace faderwell {
 
@@ -30,14 +35,15 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gPipe.data()) != 0) {
         throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
     }
-    notifier_ = new QSocketNotifier(gPipe[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    auto notifier = std::make_unique<QSocketNotifier>(gPipe[1], QSocketNotifier::Read);
+    connect(notifier.get(), &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         while (::read(gPipe[1], &byte, 1) > 0) {
         }
         if (onSignal_)
             onSignal_();
     });
+    watcher_ = std::move(notifier);
 
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
@@ -51,8 +57,8 @@ TerminationSignals::~TerminationSignals() {
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (const int signal : kSignals) ::sigaction(signal, &action, nullptr);
-    delete notifier_;
-    notifier_ = nullptr;
+    // The notifier goes before the socket it watches is closed.
+    watcher_.reset();
     for (int& end : gPipe) {
         ::close(end);
         end = -1;
