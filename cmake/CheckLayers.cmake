@@ -24,7 +24,8 @@ set(layers
   "settings/winreg  | core settings settings/winreg"
   "settings/memory  | core settings settings/memory"
   "ui               | core midi settings ui"
-  "app              | core midi settings ui app midi/*/Platform*.h settings/*/Platform*.h"
+  # The program, with its platform branches in folders of their own.
+  "app app/*/*      | core midi settings ui app midi/*/Platform*.h settings/*/Platform*.h"
   "bench            | core midi settings ui app bench settings/memory"
   "bench/check      | core bench"
   # The platform choice is where the port and the store meet their backends.
@@ -40,16 +41,16 @@ set(layers
 # The system and library headers, each used only where it is needed; the
 # C++ standard library (below) may be used everywhere.
 set(system_headers
-  "Q* q*.h                | ui app bench"
+  "Q* q*.h                | ui app app/*/* bench"
   "jack/*                 | midi/jack midi/linux bench midi/alsa/RtMidiOutService.*"
   "alsa/*                 | midi/alsa midi/linux"
   "rtmidi/* RtMidi.h      | midi/alsa"
-  "windows.h mmsystem.h   | midi/winmm settings/winreg"
+  "windows.h mmsystem.h   | midi/winmm settings/winreg app/windows"
   "benchmark/*            | bench"
   "gtest/*                | bench/check"
   # POSIX: the settings file's atomic replace, the windows' timer, the
   # program's signals, the measurements' processes and clocks.
-  "unistd.h fcntl.h pwd.h poll.h pthread.h sched.h signal.h time.h sys/* | settings/regfile ui app bench bench/check"
+  "unistd.h fcntl.h pwd.h poll.h pthread.h sched.h signal.h time.h sys/* | settings/regfile ui app app/posix bench bench/check"
 )
 
 set(standard_library
