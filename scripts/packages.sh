@@ -10,8 +10,8 @@ FADERWELL_RUN_PACKAGES=(
   qt6-wayland
 )
 
-# What the tests add: GoogleTest, Google Benchmark (the bench tools get a
-# smoke run), a display with xdotool to type into the real program, a
+# What the tests add: GoogleTest, Google Benchmark (the dev build builds the
+# bench tools), a display with xdotool to type into the real program, a
 # headless Wayland compositor with a session bus, the AT-SPI bus and its
 # Python client to read the program as a screen reader does, a JACK server
 # and PipeWire with its JACK library for end-to-end runs, the Windows
@@ -38,6 +38,8 @@ FADERWELL_RELIABILITY_PACKAGES=(valgrind)
 FADERWELL_BENCH_PACKAGES=(
   "${FADERWELL_RUN_PACKAGES[@]}"
   libbenchmark-dev
+  # GoogleTest: the self-check of the measuring tools.
+  libgtest-dev
   xvfb xauth
   jackd2 jack-tools pipewire pipewire-jack
 )

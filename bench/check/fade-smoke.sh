@@ -6,7 +6,7 @@
 #   fade-smoke.sh <bench tools directory> <test service tool> <scratch directory>
 set -euo pipefail
 tools=$1 service=$2 work=$3
-source "$(dirname "$0")/../support/services.sh"
+source "$(dirname "$0")/../../tests/support/services.sh"
 rm -rf "$work" && mkdir -p "$work"
 export JACK_DEFAULT_SERVER=$("$service" name smoke) JACK_NO_START_SERVER=1
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
