@@ -91,7 +91,7 @@ Launch StartAndWaitForIdle(const Program& program) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
-    const std::string option = "--bench-idle-fd=" + std::to_string(fds[1]);
+    const std::string idleFd = std::to_string(fds[1]);
     const std::int64_t forkedAt = MonotonicNs();
     const pid_t pid = fork();
     if (pid < 0)
@@ -104,7 +104,9 @@ Launch StartAndWaitForIdle(const Program& program) {
             const auto equals = setting.find('=');
             setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
         }
-        execl(program.path.c_str(), program.path.c_str(), option.c_str(), nullptr);
+        // The probe's descriptor goes by the environment: the program takes no arguments.
+        setenv("FADERWELL_BENCH_IDLE_FD", idleFd.c_str(), 1);
+        execl(program.path.c_str(), program.path.c_str(), nullptr);
         _exit(127);
     }
     close(fds[1]);

@@ -1,8 +1,10 @@
 // Linked into the bench's builds of a Qt program (never into the shipped
-// one): when the program is started with --bench-idle-fd=<fd>, it writes the
-// CLOCK_MONOTONIC time in nanoseconds to that descriptor at the first moment
-// its event loop is about to wait with a window shown and exposed, then
-// closes the descriptor. Without the option it does nothing at all.
+// one): when the program starts with FADERWELL_BENCH_IDLE_FD=<fd> in its
+// environment, it writes the CLOCK_MONOTONIC time in nanoseconds to that
+// descriptor at the first moment its event loop is about to wait with a
+// window shown and exposed, then closes the descriptor. Without the variable
+// it does nothing at all. The environment, not an argument: the program
+// hands Qt no arguments, so QCoreApplication::arguments() never sees one.
 #include <unistd.h>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr const char* kOption = "--bench-idle-fd=";
+constexpr const char* kVariable = "FADERWELL_BENCH_IDLE_FD";
 
 bool AWindowIsExposed() {
     for (const QWindow* window : QGuiApplication::topLevelWindows()) {
@@ -35,12 +37,11 @@ void ReportIdleTo(int fd) {
 }
 
 void InstallIdleProbe() {
-    int fd = -1;
-    for (const QString& argument : QCoreApplication::arguments()) {
-        if (argument.startsWith(QLatin1String(kOption)))
-            fd = argument.mid(int(std::char_traits<char>::length(kOption))).toInt();
-    }
-    if (fd < 0)
+    bool given = false;
+    const int fd = qEnvironmentVariableIntValue(kVariable, &given);
+    // Not handed on to whatever the program starts.
+    qunsetenv(kVariable);
+    if (!given || fd < 0)
         return;
     auto* dispatcher = QAbstractEventDispatcher::instance();
     if (dispatcher == nullptr) {
