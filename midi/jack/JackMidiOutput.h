@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "midi/jack/CycleClock.h"
-#include "midi/jack/StampedWordRing.h"
+#include "midi/timing/CycleClock.h"
+#include "midi/timing/StampedWordRing.h"
 
 typedef struct _jack_client jack_client_t;
 typedef struct _jack_port jack_port_t;

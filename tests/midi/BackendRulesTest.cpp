@@ -11,8 +11,8 @@
 
 #include "midi/SoundingNotes.h"
 #include "midi/WireBytes.h"
-#include "midi/jack/CycleClock.h"
-#include "midi/jack/StampedWordRing.h"
+#include "midi/timing/CycleClock.h"
+#include "midi/timing/StampedWordRing.h"
 #include "midi/winmm/ProductName.h"
 
 namespace faderwell::test {
