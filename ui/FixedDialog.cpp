@@ -18,6 +18,7 @@ FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent
     setWindowIcon(QIcon());
     setFont(WindowFont(kDefaultFontPixels));
     setFixedSize(clientSize);
+    KeepFixedSize(*this);
 }
 
 void FixedDialog::setVisible(bool visible) {
@@ -30,11 +31,6 @@ void FixedDialog::setVisible(bool visible) {
         CentreOnDesktop();
         centred_ = true;
     }
-}
-
-void FixedDialog::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    RefuseMaximized(*this, event);
 }
 
 void FixedDialog::CentreOnDesktop() {

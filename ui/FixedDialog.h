@@ -23,7 +23,6 @@ protected:
     /// `parent` is the main window: the dialog stays above it and opens over
     /// it where the platform places dialogs itself (Wayland).
     FixedDialog(const QString& title, QSize clientSize, QWidget* parent);
-    void changeEvent(QEvent* event) override;
 
 private:
     void CentreOnDesktop();

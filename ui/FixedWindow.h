@@ -1,13 +1,14 @@
 #pragma once
 
-class QEvent;
 class QWidget;
 
 namespace faderwell {
 
-/// A fixed-size window takes no maximized state, whoever asks for it (the
-/// title bar that Qt draws on Wayland offers the button regardless). Call
-/// from the window's changeEvent.
-void RefuseMaximized(QWidget& window, const QEvent* event);
+/// Keeps a fixed-size top-level window at its one size, whoever asks for a
+/// maximized or full-screen state: the title bar that Qt draws on Wayland
+/// offers maximize on every window, the program may ask, a compositor may
+/// offer it. Such a state is left again as soon as the platform has put the
+/// window in it. Call once, from the window's constructor.
+void KeepFixedSize(QWidget& window);
 
 }  // namespace faderwell

@@ -131,6 +131,7 @@ TForm1::TForm1(Windows& windows, MidiOutPort& port, SettingsStore& settings, Pro
 
     // The window is as large as its menu bar and client area, and no larger or smaller.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    KeepFixedSize(*this);
 
     // A tick's words fall due with the tick, however late the thread came to it.
     Timer1.SetTickHandler([this](QtPeriodicTimer::Moment due) {
@@ -619,11 +620,6 @@ void TForm1::BuildMenu() {
     connect(O1, &QAction::triggered, this, [this] { Handle([this] { O1Click(); }); });
     connect(Exit1, &QAction::triggered, this, [this] { Handle([this] { Exit1Click(); }); });
     connect(VerInfo, &QAction::triggered, this, [this] { Handle([this] { VerInfoClick(); }); });
-}
-
-void TForm1::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    RefuseMaximized(*this, event);
 }
 
 void TForm1::FormCreate() {

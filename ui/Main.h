@@ -126,9 +126,6 @@ public:
     QMenu* HelpH1{nullptr};
     QAction* VerInfo{nullptr};
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     /// The window's controls in the order they are built; the layout is data.
     std::vector<ControlRow> Layout();

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -116,7 +119,8 @@ class OnWayland : public testing::Test {
 protected:
     static constexpr std::chrono::seconds kDeadline{60};  // a busy machine's room
 
-    void StartProgram(const std::string& role) {
+    void StartProgram(const std::string& role,
+                      const std::vector<std::string>& argv = {FADERWELL_PROGRAM}) {
         compositor = std::make_unique<WestonCompositor>(TestServerName("weston_" + role));
         ASSERT_TRUE(compositor->Start()) << compositor->Error();
         // The accessibility bus's socket goes to the compositor's private runtime directory.
@@ -137,8 +141,7 @@ protected:
                                                   "JACK_DEFAULT_SERVER=faderwell-wayland-test",
                                                   "JACK_NO_START_SERVER=1",
                                               });
-        program = std::make_unique<ChildProcess>(std::vector<std::string>{FADERWELL_PROGRAM},
-                                                 ChildOptions{environment, log});
+        program = std::make_unique<ChildProcess>(argv, ChildOptions{environment, log});
         ASSERT_TRUE(program->Started());
     }
 
@@ -267,6 +270,55 @@ TEST_F(OnWayland, AScreenReaderReadsTheControllerNumberAndHearsItChange) {
     };
     for (const std::string& line : expected) EXPECT_TRUE(Contains(heard, line)) << line;
     EXPECT_EQ(heard.size(), expected.size()) << "each change is heard once";
+}
+
+// A compositor ends the connection of a window that does not take the size
+// it configured with a maximized or full-screen state.
+TEST_F(OnWayland, EveryWindowComesBackFromAMaximizedOrFullScreenConfigure) {
+    StartProgram("maximize", {FADERWELL_APP_TESTS, "--gtest_filter=InsideWeston.*"});
+    EXPECT_EQ(program->CloseInputAndWait(kDeadline), std::optional<int>(0)) << Requests();
+}
+
+// Run by the test above: each window asks for each large state as the title
+// bar's button does, and is back once configured in it; then the exit command.
+struct StateLog : QObject {
+    explicit StateLog(QWindow* window) { window->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange && event->spontaneous())
+            states.push_back(static_cast<QWindow*>(watched)->windowState());
+        return false;
+    }
+    bool CameBackFrom(Qt::WindowState large) const {
+        const auto in = std::find(states.begin(), states.end(), large);
+        return std::find(in, states.end(), Qt::WindowNoState) != states.end();
+    }
+    std::vector<Qt::WindowState> states;
+};
+
+using InsideWeston = ProgramTest;
+
+TEST_F(InsideWeston, EachWindowTakesEachLargeStateAndComesBack) {
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        GTEST_SKIP() << "runs on a Wayland compositor, started by OnWayland";
+    Start();
+    Form1().ShowCentred();
+    for (QWidget* window : std::initializer_list<QWidget*>{&Form1(), &Config(), &About()}) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        QWindow* handle = window->windowHandle();
+        const QSize fixed = window->size();
+        for (const Qt::WindowState large : {Qt::WindowMaximized, Qt::WindowFullScreen}) {
+            StateLog applied(handle);
+            handle->setWindowStates(handle->windowStates() ^ large);
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return applied.CameBackFrom(large) && window->size() == fixed; }, 30000))
+                << window->windowTitle().toStdString() << " " << large;
+        }
+        if (window != &Form1())
+            window->hide();
+    }
+    QTimer::singleShot(0, &Form1(), [this] { Form1().Exit1Click(); });
+    EXPECT_EQ(program->Run(), Program::kExitCode);
 }
 
 }  // namespace
