@@ -63,10 +63,22 @@ public:
     explicit ArrowsAccessible(UpDownArrows* arrows)
         : ValueAccessible(arrows, QAccessible::SpinBox, UpDownArrows::kMin, UpDownArrows::kMax) {}
 
-    // Only the arrows choose the number, one step at a time.
-    void setCurrentValue(const QVariant&) override {}
+    // A number set from outside is reached by pressing the arrows, as a user would.
+    void setCurrentValue(const QVariant& value) override { Arrows()->StepTo(value.toInt()); }
+
+    // The two arrows; the focus frame over them is no control.
+    int childCount() const override { return static_cast<int>(Children().size()); }
+    QAccessibleInterface* child(int index) const override {
+        return index >= 0 && index < childCount()
+                   ? QAccessible::queryAccessibleInterface(Children()[index])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr ? static_cast<int>(Children().indexOf(child->object())) : -1;
+    }
 
 private:
+    QList<QObject*> Children() const { return {Arrows()->Up, Arrows()->Down}; }
     int Value() const override { return Arrows()->Value(); }
     UpDownArrows* Arrows() const { return static_cast<UpDownArrows*>(widget()); }
 };

@@ -490,13 +490,14 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
 }
 
 void TForm1::BuildControls() {
-    // Tab starts at the fade buttons, so that the window's first keys start
-    // and stop a fade; it then runs through the faders and boxes as built.
+    // Tab runs from the controller number to the fade buttons, then through
+    // the faders and boxes as built. The window's first focus is the start
+    // button, so that its first keys start and stop a fade.
     std::vector<QWidget*> tabOrder;
     std::vector<QWidget*> laterTabStops;
     for (const ControlRow& row : Layout()) {
         QWidget* control = Build(row, row.place == Place::Panel ? Panel1 : client_);
-        if (row.kind == Kind::FadeButton)
+        if (row.kind == Kind::Arrows || row.kind == Kind::FadeButton)
             tabOrder.push_back(control);
         else if (row.kind == Kind::Fader || row.kind == Kind::Link)
             laterTabStops.push_back(control);

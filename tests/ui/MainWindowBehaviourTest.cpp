@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -143,6 +144,31 @@ TEST_F(MainWindowBehaviour, ControllerArrowsStopAtTheirEndsWithoutWrapping) {
     EXPECT_EQ(form.Model().CC.Position(), 0);
     EXPECT_EQ(form.CcP->geometry().right() + 1, 96);
     EXPECT_TRUE(Take().empty());  // the selector sends nothing by itself
+}
+
+TEST_F(MainWindowBehaviour, KeysAndAnAssistiveToolMoveTheControllerNumberAsItsArrowsDo) {
+    QAccessibleValueInterface* number =
+        QAccessible::queryAccessibleInterface(form.CC)->valueInterface();
+    const auto shows = [&](int expected) {
+        EXPECT_EQ(form.Model().CC.Position(), expected);
+        EXPECT_EQ(form.CcP->text(), QString::number(expected));
+        EXPECT_EQ(number->currentValue().toInt(), expected);
+    };
+    form.CC->setFocus(Qt::TabFocusReason);
+    const Qt::Key keys[] = {Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Down, Qt::Key_PageDown,
+                            Qt::Key_Down};
+    const int afterKeys[] = {1, 2, 1, 0, 0};  // no step below 0
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        QTest::keyClick(form.CC, keys[i]);
+        shows(afterKeys[i]);
+    }
+    for (const auto& [value, expected] : {std::pair{200, 127}, {-5, 0}, {7, 7}}) {
+        number->setCurrentValue(value);
+        shows(expected);
+    }
+    EXPECT_TRUE(Take().empty());  // as for the arrows: nothing until a fader moves
+    Click(form.Vol(1), PartCentre(form.Vol(1), QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(Take(), (std::vector<ShortMessage>{ChannelVolumeMessage(1, 7, 65)}));
 }
 
 TEST_F(MainWindowBehaviour, TheDrumBoxSelectsTheKitEachTimeItChanges) {

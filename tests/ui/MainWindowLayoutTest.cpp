@@ -244,7 +244,7 @@ TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
     expected.push_back(form.MC);
     for (int channel = 1; channel <= Mixer::kChannels; ++channel)
         expected.push_back(form.C(channel));
-    expected.insert(expected.end(), {form.DrumSw, form.StartM, form.StopM, form.StartB});
+    expected.insert(expected.end(), {form.DrumSw, form.StartM, form.StopM, form.CC, form.StartB});
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
@@ -271,6 +271,7 @@ TEST_F(MainWindowLayout, FadersAndMarkersShowTheKeyboardFocusInsideThemselves) {
     const std::pair<QWidget*, QWidget*> steps[] = {
         {form.MVol, form.Vol(1)},
         {form.StartM, form.StopM},
+        {form.StopM, form.CC},
     };
     // The platform's look shows focus cues once the keyboard has moved the focus.
     QTest::keyClick(form.StartB, Qt::Key_Tab);
