@@ -652,6 +652,9 @@ void TForm1::ShowCentred() {
         move(shown->availableGeometry().center() - rect().center());
     }
     show();
+    // Showing forgets any keyboard focus change: the first focus is shown
+    // from the first paint on, not only after a key.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     // Without a window manager (xvfb-run) nobody else would activate it.
     activateWindow();
     StartB->setFocus(Qt::OtherFocusReason);

@@ -236,6 +236,9 @@ TEST_F(MainWindowLayout, MenuHoldsTheCommandsInOrder) {
 TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     EXPECT_EQ(QApplication::focusWidget(), form.StartB);
+    // Its focus frame shows before any key is pressed: the button looks
+    // different once the focus has gone.
+    const QImage first = form.StartB->grab().toImage();
 
     // StopB is disabled until a fade runs, so Tab passes it by.
     std::vector<QWidget*> expected{form.MVol};
@@ -249,6 +252,8 @@ TEST_F(MainWindowLayout, FocusStartsOnStartBAndTabsThroughTheLayoutOrder) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
     }
+    form.StopM->setFocus(Qt::OtherFocusReason);
+    EXPECT_NE(form.StartB->grab().toImage(), first);
     for (QWidget* never : {static_cast<QWidget*>(form.SB1), static_cast<QWidget*>(form.CC->Up),
                            static_cast<QWidget*>(form.CC->Down)}) {
         EXPECT_EQ(never->focusPolicy(), Qt::NoFocus);
