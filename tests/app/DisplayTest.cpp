@@ -13,6 +13,7 @@
 
 #include "ProgramFixture.h"
 #include "TestServices.h"
+#include "app/CommandLine.h"
 #include "app/Display.h"
 
 namespace faderwell::test {
@@ -45,6 +46,31 @@ TEST(Display, IsFoundWhereTheToolkitWouldFindOne) {
     }
 }
 
+TEST(CommandLine, AnswersTheFirstOfHelpAndVersionAndIgnoresTheRest) {
+    using Request = CommandLine::Request;
+    struct Case {
+        std::vector<std::string_view> arguments;
+        Request request;
+        std::vector<std::string> ignored;
+    };
+    const Case cases[] = {
+        {{}, Request::kStart, {}},
+        {{"--help"}, Request::kHelp, {}},
+        {{"--version", "--help"}, Request::kVersion, {}},
+        {{"-session", "10abc", "--help"}, Request::kHelp, {"-session", "10abc"}},
+        {{"-help", "--Version", "--versio", ""},
+         Request::kStart,
+         {"-help", "--Version", "--versio", ""}},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ReadCommandLine(c.arguments);
+        EXPECT_EQ(line.request, c.request) << testing::PrintToString(c.arguments);
+        EXPECT_EQ(line.ignored, c.ignored) << testing::PrintToString(c.arguments);
+    }
+    EXPECT_EQ(IgnoredLine({}), "");
+    EXPECT_EQ(IgnoredLine({"-session", "10abc"}), "faderwell: ignored: -session 10abc");
+}
+
 QProcessEnvironment WithoutDisplay() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -69,6 +95,41 @@ TEST(TheProgram, WithoutADisplaySaysSoInOneLineAndFails) {
         QFileInfo(QStringLiteral(FADERWELL_PROGRAM)).fileName().toStdString();
     EXPECT_NE(said.find("xvfb-run " + installed + "\n"), std::string::npos) << said;
     EXPECT_EQ(said.find("./"), std::string::npos) << said;
+}
+
+// GNU's conventions: the answer on standard output and code 0, before a
+// display is looked for; any other argument is named and the program goes on.
+TEST(TheProgram, AnswersHelpAndVersionWithoutADisplayAndNamesWhatItIgnores) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        std::string out;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--help")}, 0, UsageText(), ""},
+        {{QStringLiteral("-session"), QStringLiteral("x"), QStringLiteral("--version")},
+         0,
+         VersionText(),
+         ""},
+        {{QStringLiteral("--bogus")},
+         kNoDisplayExitCode,
+         "",
+         "faderwell: ignored: --bogus\n" + NoDisplayMessage() + "\n"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        program.setProcessEnvironment(WithoutDisplay());
+        program.start(QStringLiteral(FADERWELL_PROGRAM), c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(program.readAllStandardOutput().toStdString(), c.out);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), c.error);
+    }
+    EXPECT_NE(UsageText().find("--version  output version information and exit\n"),
+              std::string::npos);
+    EXPECT_EQ(VersionText().substr(0, VersionText().find('\n')),
+              "faderwell (Faderwell Standard) 1.02");
 }
 
 TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
