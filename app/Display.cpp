@@ -4,15 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "app/CommandLine.h"
 #include "core/AppInfo.h"
 
 namespace faderwell {
 
 namespace {
-// The command the package installs: the message names only what its user has,
-// never a script of the source tree.
-constexpr std::string_view kInstalledCommand = "faderwell";
-
 bool IsSet(const char* value) {
     return value != nullptr && *value != '\0';
 }
@@ -22,7 +19,8 @@ std::string NoDisplayMessage() {
     return std::string(kApplicationTitle) +
            " needs a graphical display: start it in a desktop session, or on a virtual "
            "display with: xvfb-run " +
-           std::string(kInstalledCommand);
+           // The command the package installs, never a script of the source tree.
+           std::string(kCommandName);
 }
 
 bool HasGraphicalDisplay(const EnvironmentLookup& environment) {

@@ -50,6 +50,7 @@ void Program::Start() {
     // Lets the desktop match the windows to the installed faderwell.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("faderwell"));
     InstallFontSubstitutes();
+    InstallStyle();
 
     Prompts& prompts = platform_.prompts;
 

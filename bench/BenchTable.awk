@@ -1,7 +1,8 @@
 # Prints the bench's table from the key=value lines its tools wrote, with
 # each target and whether it was met; exits 3 when a target was missed.
 #   awk -F= -v period=... -v dperiod=... -v rate=... -v runs=... -v idle=... \
-#       -v reps=... -v host=... -v when=... -f bench/BenchTable.awk RESULTS
+#       -v reps=... -v host=... -v when=... [-v only=startup] -f bench/BenchTable.awk RESULTS
+# With only=startup it prints (and judges) the start-up and footprint rows alone.
 # Every figure is compared as a number: awk reads "+0.003" and "1.0" as
 # numbers, and a missing figure never counts as met.
 { v[$1] = $2 }
@@ -10,6 +11,7 @@ function row(label, figure, target, met) { printf "  %-38s %-34s %-12s %s\n", la
 END {
   printf "Faderwell Standard bench, %s, %s\n", when, host
   print ""
+  if (only != "startup") {
   printf "In-process cost (Google Benchmark, median of %d repetitions, do-nothing sink)\n", reps
   row("master change moving 16 channels", sprintf("%.3f us", v["core.MasterChangeSixteenSends_ns"] / 1000), "<= 5 us",
       verdict(v["core.MasterChangeSixteenSends_ns"] != "" && v["core.MasterChangeSixteenSends_ns"] <= 5000))
@@ -80,6 +82,7 @@ END {
     print "  (dropped: a cycle PipeWire started off its own schedule, by its own account)"
     print ""
   }
+  }
   printf "Start-up and footprint (Xvfb; median of %d starts each, after one warm-up start; ratios to the minimal window)\n", runs
   app = ("app.startup_ms" in v)
   printf "  %-36s %-9s %-9s %-17s %-17s %s\n", "", "minimal", "+ text", "Faderwell,", "Faderwell, JACK,", "target"
@@ -95,6 +98,18 @@ END {
   printf "  (JACK, output open: a server with a %d-frame period and one synthesizer client; an open JACK\n", dperiod
   printf "  output runs a process callback every cycle, and every active JACK client maps the server's\n"
   printf "  shared memory, which shows in RssShmem)\n"
+  print ""
+  printf "Start-up against a floor of the program's own widgets (Xvfb; %d starts each, interleaved)\n", runs
+  printf "  %-36s %-9s %-17s %-11s %-17s %s\n", "", "widgets", "Faderwell,", "widgets +", "Faderwell, JACK,", "target"
+  printf "  %-36s %-9s %-17s %-11s %-17s %s\n", "", "floor", "no MIDI system", "JACK client", "output open", ""
+  floor_row("start to first idle moment (ms)", "startup_ms", 1.15)
+  floor_row("peak resident memory, VmHWM (KiB)", "peak_kib", 1.10)
+  floor_row("  CPU time up to that moment (ms)", "startup_cpu_ms", 0)
+  printf "  %-36s %s\n", "one JACK client's own cost", jack_cost()
+  print "  (start-up ratios: the median of each run's ratio to the floor's run beside it; widgets floor: the"
+  print "  main window's kinds and numbers of stock widgets and its menu, built by hand, nothing else; the"
+  print "  JACK row against the same floor with one active JACK client holding a MIDI output port; CPU"
+  print "  time: what the threads ran, the work a busy machine delays but does not grow)"
   print ""
   if (missed) printf "%d target(s) missed.\n", missed
   else print "Every target met."
@@ -113,6 +128,33 @@ function fade_row(label, key, format, target, kind,    i, cells, ok, value, all)
     if (key == "stray_words") all = all && value != "" && value == 0
   }
   printf "  %-38s %s %-9s %s\n", label, cells, target, (kind || key == "ticks" || key == "stray_words") ? verdict(all) : ""
+}
+# The median over the runs of ours/floor (or ours - floor with diff set), each
+# run against the floor's run beside it, from two "a,b,c" lists in run order.
+function paired(ours, floor, diff,    a, b, n, i, r, j, t) {
+  n = split(ours, a, ","); if (split(floor, b, ",") != n || n == 0) return ""
+  for (i = 1; i <= n; i++) r[i] = diff ? a[i] - b[i] : a[i] / b[i]
+  for (i = 2; i <= n; i++) { t = r[i]; for (j = i - 1; j > 0 && r[j] > t; j--) r[j + 1] = r[j]; r[j + 1] = t }
+  return n % 2 ? r[(n + 1) / 2] : (r[n / 2] + r[n / 2 + 1]) / 2
+}
+function floor_ratio(name, base, key) {
+  if (v[name "." key] == "" || v[base "." key] <= 0) return ""
+  if (key == "startup_ms") return paired(v[name ".startup_ms_runs"], v[base ".startup_ms_runs"], 0)
+  return v[name "." key] / v[base "." key]
+}
+function floor_row(label, key, limit,    nomidi, jack, ok) {
+  nomidi = floor_ratio("nomidi", "widgets", key); jack = floor_ratio("app", "widgetsjack", key)
+  ok = nomidi != "" && jack != "" && nomidi <= limit && jack <= limit
+  printf "  %-36s %-9s %-17s %-11s %-17s %-9s %s\n", label, v["widgets." key],
+         v["nomidi." key] == "" ? "-" : sprintf("%s (%.2f)", v["nomidi." key], nomidi),
+         v["widgetsjack." key] == "" ? "-" : v["widgetsjack." key],
+         v["app." key] == "" ? "-" : sprintf("%s (%.2f)", v["app." key], jack),
+         limit ? "<= " limit "x" : "", limit ? verdict(ok) : ""
+}
+function jack_cost() {
+  if (v["widgetsjack.startup_ms"] == "" || v["widgets.startup_ms"] == "") return "-"
+  return sprintf("%+.1f ms, %+d KiB peak", paired(v["widgetsjack.startup_ms_runs"], v["widgets.startup_ms_runs"], 1),
+                 v["widgetsjack.peak_kib"] - v["widgets.peak_kib"])
 }
 function cell(key, name,    floor, ours) {
   floor = v["floor." key]; ours = v[name "." key]

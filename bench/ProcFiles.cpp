@@ -1,6 +1,7 @@
 #include "bench/ProcFiles.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -34,6 +35,27 @@ std::optional<std::int64_t> StatusKib(std::string_view status, std::string_view 
         begin = end + 1;
     }
     return std::nullopt;
+}
+
+std::optional<std::int64_t> RunNs(int pid) {
+    std::error_code error;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::int64_t total = 0;
+    bool any = false;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        // The first of its three fields; a thread that ended meanwhile has none.
+        const std::string schedstat = ReadProcFile(task.path().string() + "/schedstat");
+        std::int64_t ns = 0;
+        const auto [end, failure] =
+            std::from_chars(schedstat.data(), schedstat.data() + schedstat.size(), ns);
+        if (failure == std::errc() && end != schedstat.data()) {
+            total += ns;
+            any = true;
+        }
+    }
+    if (error || !any)
+        return std::nullopt;
+    return total;
 }
 
 std::optional<std::int64_t> CpuTicks(std::string_view stat) {

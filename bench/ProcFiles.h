@@ -15,6 +15,11 @@ std::optional<std::int64_t> StatusKib(std::string_view status, std::string_view 
 /// all threads of the process included.
 std::optional<std::int64_t> CpuTicks(std::string_view stat);
 
+/// The time all live threads of process `pid` have run on a CPU, in
+/// nanoseconds, from each /proc/<pid>/task/<tid>/schedstat: the work done,
+/// whatever the machine made the process wait for a CPU meanwhile.
+std::optional<std::int64_t> RunNs(int pid);
+
 /// The whole text of a file under /proc; empty when it cannot be read.
 std::string ReadProcFile(const std::string& path);
 

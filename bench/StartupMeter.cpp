@@ -9,8 +9,13 @@
 // Each --env sets a variable for the program named before it only.
 // Prints "NAME.startup_ms=", "NAME.startup_ms_min=", "NAME.rss_kib=" with its
 // anonymous, file-backed and shared-memory parts "NAME.rss_anon_kib=",
-// "NAME.rss_file_kib=", "NAME.rss_shmem_kib="
-// (medians over the runs) and "NAME.idle_cpu_ticks=" (one run held idle).
+// "NAME.rss_file_kib=", "NAME.rss_shmem_kib=", the peak resident memory up
+// to that moment "NAME.peak_kib=" (medians over the runs),
+// "NAME.idle_cpu_ticks=" (one run held idle), and each run's start-up time in
+// run order "NAME.startup_ms_runs=" (comma-separated), for paired comparisons,
+// and the CPU time the program's threads had run by then,
+// "NAME.startup_cpu_ms=" (median): its work, which a busy machine delays but
+// does not grow.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -36,6 +41,7 @@ namespace {
 
 using faderwell::bench::CpuTicks;
 using faderwell::bench::ReadProcFile;
+using faderwell::bench::RunNs;
 using faderwell::bench::StatusKib;
 
 constexpr int kStartTimeoutMs = 60'000;
@@ -50,6 +56,8 @@ struct Program {
     std::vector<double> anonymousKib;  // the program's own allocations
     std::vector<double> fileKib;       // mapped libraries and fonts
     std::vector<double> sharedKib;     // shared memory: JACK's, the X server's
+    std::vector<double> peakKib;       // the most resident at any moment so far
+    std::vector<double> cpuMs;         // time on a CPU up to the first idle moment
     long long idleTicks{-1};
 };
 
@@ -175,6 +183,7 @@ int main(int argc, char** argv) {
         for (int run = 0; run <= runs; ++run) {
             for (Program& program : programs) {
                 const Launch launch = StartAndWaitForIdle(program);
+                const auto runNs = Required(RunNs(launch.pid), program.name + " CPU time");
                 const std::string proc = "/proc/" + std::to_string(launch.pid);
                 const std::string status = ReadProcFile(proc + "/status");
                 const auto resident =
@@ -185,6 +194,8 @@ int main(int argc, char** argv) {
                     Required(StatusKib(status, "RssFile"), program.name + " resident memory");
                 const auto shared =
                     Required(StatusKib(status, "RssShmem"), program.name + " resident memory");
+                const auto peak =
+                    Required(StatusKib(status, "VmHWM"), program.name + " peak resident memory");
                 // The last round holds each program idle and counts its CPU time.
                 if (run == runs && idleSeconds > 0) {
                     const auto before = Required(CpuTicks(ReadProcFile(proc + "/stat")),
@@ -201,6 +212,8 @@ int main(int argc, char** argv) {
                     program.anonymousKib.push_back(double(anonymous));
                     program.fileKib.push_back(double(file));
                     program.sharedKib.push_back(double(shared));
+                    program.peakKib.push_back(double(peak));
+                    program.cpuMs.push_back(double(runNs) / 1e6);
                 }
             }
         }
@@ -217,6 +230,12 @@ int main(int argc, char** argv) {
         std::printf("%s.rss_anon_kib=%.0f\n", program.name.c_str(), Median(program.anonymousKib));
         std::printf("%s.rss_file_kib=%.0f\n", program.name.c_str(), Median(program.fileKib));
         std::printf("%s.rss_shmem_kib=%.0f\n", program.name.c_str(), Median(program.sharedKib));
+        std::printf("%s.peak_kib=%.0f\n", program.name.c_str(), Median(program.peakKib));
+        std::printf("%s.startup_cpu_ms=%.1f\n", program.name.c_str(), Median(program.cpuMs));
+        std::printf("%s.startup_ms_runs=", program.name.c_str());
+        for (std::size_t run = 0; run < program.startupMs.size(); ++run)
+            std::printf("%s%.1f", run == 0 ? "" : ",", program.startupMs[run]);
+        std::printf("\n");
         if (program.idleTicks >= 0)
             std::printf("%s.idle_cpu_ticks=%lld\n", program.name.c_str(), program.idleTicks);
     }

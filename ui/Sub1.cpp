@@ -28,7 +28,7 @@ constexpr int kOutputEntryHeight = 15;
 class ListBelowStyle final : public QProxyStyle {
 public:
     explicit ListBelowStyle(QObject* owner)
-        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+        : QProxyStyle(QStyleFactory::create(PlatformStyleName())) {
         setParent(owner);
     }
 

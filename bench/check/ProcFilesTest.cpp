@@ -48,6 +48,14 @@ TEST(ProcFiles, ReadsThisProcess) {
     EXPECT_GT(StatusKib(ReadProcFile(self + "/status"), "VmRSS").value_or(0), 0);
     EXPECT_TRUE(CpuTicks(ReadProcFile(self + "/stat")).has_value());
     EXPECT_TRUE(ReadProcFile(self + "/no such file").empty());
+    // Two readings around some work: the run time only grows, and by the work.
+    const auto before = RunNs(getpid());
+    volatile double sum = 0;
+    for (int i = 0; i < 10'000'000; ++i) sum = sum + i;
+    const auto after = RunNs(getpid());
+    ASSERT_TRUE(before.has_value() && after.has_value());
+    EXPECT_GT(*after, *before);
+    EXPECT_FALSE(RunNs(-1).has_value());
 }
 
 }  // namespace

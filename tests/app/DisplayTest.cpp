@@ -16,6 +16,7 @@
 
 #include "ProgramFixture.h"
 #include "TestServices.h"
+#include "app/CommandLine.h"
 #include "app/Display.h"
 
 namespace faderwell::test {
@@ -48,6 +49,31 @@ TEST(Display, IsFoundWhereTheToolkitWouldFindOne) {
     }
 }
 
+TEST(CommandLine, AnswersTheFirstOfHelpAndVersionAndIgnoresTheRest) {
+    using Request = CommandLine::Request;
+    struct Case {
+        std::vector<std::string_view> arguments;
+        Request request;
+        std::vector<std::string> ignored;
+    };
+    const Case cases[] = {
+        {{}, Request::kStart, {}},
+        {{"--help"}, Request::kHelp, {}},
+        {{"--version", "--help"}, Request::kVersion, {}},
+        {{"-session", "10abc", "--help"}, Request::kHelp, {"-session", "10abc"}},
+        {{"-help", "--Version", "--versio", ""},
+         Request::kStart,
+         {"-help", "--Version", "--versio", ""}},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ReadCommandLine(c.arguments);
+        EXPECT_EQ(line.request, c.request) << testing::PrintToString(c.arguments);
+        EXPECT_EQ(line.ignored, c.ignored) << testing::PrintToString(c.arguments);
+    }
+    EXPECT_EQ(IgnoredLine({}), "");
+    EXPECT_EQ(IgnoredLine({"-session", "10abc"}), "faderwell: ignored: -session 10abc");
+}
+
 QProcessEnvironment WithoutDisplay() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -74,6 +100,41 @@ TEST(TheProgram, WithoutADisplaySaysSoInOneLineAndFails) {
     EXPECT_EQ(said.find("./"), std::string::npos) << said;
 }
 
+// GNU's conventions: the answer on standard output and code 0, before a
+// display is looked for; any other argument is named and the program goes on.
+TEST(TheProgram, AnswersHelpAndVersionWithoutADisplayAndNamesWhatItIgnores) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        std::string out;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--help")}, 0, UsageText(), ""},
+        {{QStringLiteral("-session"), QStringLiteral("x"), QStringLiteral("--version")},
+         0,
+         VersionText(),
+         ""},
+        {{QStringLiteral("--bogus")},
+         kNoDisplayExitCode,
+         "",
+         "faderwell: ignored: --bogus\n" + NoDisplayMessage() + "\n"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        program.setProcessEnvironment(WithoutDisplay());
+        program.start(QStringLiteral(FADERWELL_PROGRAM), c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(program.readAllStandardOutput().toStdString(), c.out);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), c.error);
+    }
+    EXPECT_NE(UsageText().find("--version  output version information and exit\n"),
+              std::string::npos);
+    EXPECT_EQ(VersionText().substr(0, VersionText().find('\n')),
+              "faderwell (Faderwell Standard) 1.02");
+}
+
 TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
@@ -84,6 +145,8 @@ TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
     // Keep away from any JACK server another test run has started on this machine.
     environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("faderwell-app-test"));
     environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));
+    // Qt names every plugin it loads: the window needs no image-format plugin.
+    environment.insert(QStringLiteral("QT_DEBUG_PLUGINS"), QStringLiteral("1"));
 
     QProcess program;
     program.setProcessEnvironment(environment);
@@ -100,6 +163,9 @@ TEST(TheProgram, EndsWithCodeZeroOnSigtermAndSavesNothing) {
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+    const std::string said = program.readAllStandardError().toStdString();
+    EXPECT_NE(said.find("platforms/libqoffscreen.so\" loaded library"), std::string::npos) << said;
+    EXPECT_EQ(said.find("imageformats/"), std::string::npos) << said;
     // Loading may create the settings key, but no value is written at shutdown.
     QDirIterator files(home.path(), QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {

@@ -3,10 +3,12 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QTimer>
 
 #include "ProgramFixture.h"
 #include "core/AppInfo.h"
+#include "ui/Appearance.h"
 
 namespace faderwell::test {
 namespace {
@@ -36,6 +38,26 @@ struct StartCase {
     const char* said{nullptr};        // in the one line for standard error, if any
     friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
+
+// The style's standard icons are made when first drawn, as the platform's
+// style draws them, in either direction.
+TEST_F(StartUp, TheStyleDrawsItsStandardIconsAsThePlatformsStyleDoes) {
+    Start();
+    const std::unique_ptr<QStyle> platform(QStyleFactory::create(PlatformStyleName()));
+    ASSERT_NE(platform, nullptr);
+    for (const auto direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        QStyleOption option;
+        option.direction = direction;
+        for (const auto which : {QStyle::SP_ToolBarHorizontalExtensionButton,
+                                 QStyle::SP_MessageBoxWarning, QStyle::SP_ArrowBack}) {
+            const QIcon ours = QApplication::style()->standardIcon(which, &option);
+            const QIcon theirs = platform->standardIcon(which, &option);
+            EXPECT_FALSE(ours.isNull()) << which;
+            EXPECT_EQ(ours.availableSizes(), theirs.availableSizes()) << which;
+            EXPECT_EQ(ours.pixmap(16).toImage(), theirs.pixmap(16).toImage()) << which;
+        }
+    }
+}
 
 class StartUpWith : public ProgramTest, public testing::WithParamInterface<StartCase> {};
 
