@@ -7,7 +7,8 @@
 // their spacing in frames at the receiver, and nothing is reordered.
 //
 // The server is jackd (dummy driver, synchronous) or a private PipeWire
-// instance.
+// instance; on PipeWire, the train runs through its JACK layer and through
+// PipeWire's own output to a native node.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,6 +42,8 @@ constexpr int kPipeWireRounds = 200;
 constexpr int kBurstWords = 20;
 constexpr int kSmallestPeriod = 16;  // frames
 const std::string kReceiverClient = "fw_stress_synth";
+/// The JACK output's tests take the JACK route also where PipeWire answers.
+constexpr auto kJackRoute = LinuxMidiOutService::PipeWireUse::kNever;
 
 int Rounds(int byDefault) {
     const char* rounds = std::getenv("FADERWELL_STRESS_ROUNDS");
@@ -87,7 +90,7 @@ void RunRounds(int rounds, const std::vector<std::string>& receiverEnvironment) 
     JackReceiver receiver(kReceiverClient, receiverEnvironment);
     ASSERT_TRUE(receiver.Ready());
 
-    LinuxMidiOutService service;
+    LinuxMidiOutService service{kJackRoute};
     ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
@@ -187,16 +190,19 @@ void Collect(JackReceiver& receiver, std::vector<Arrival>& messages,
 /// loses what was written meanwhile, and one that does not reads again what
 /// a sender that skips wrote the cycle before. So a word may be lost or
 /// repeated within `nearOff` frames of a cycle off the schedule, and
-/// nowhere else; every other word arrives once, in the order sent.
+/// nowhere else; every other word arrives once, in the order sent. With
+/// `once`, no word may arrive twice anywhere: the sender wrote it once.
 std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& messages,
                                                  const std::vector<std::string>& sent,
                                                  const std::vector<std::uint64_t>& off,
-                                                 std::uint64_t nearOff) {
+                                                 std::uint64_t nearOff, bool once) {
     const auto nearChange = [&](std::uint64_t frame) {
         return std::any_of(off.begin(), off.end(), [&](std::uint64_t at) {
             return frame + nearOff >= at && frame <= at + nearOff;
         });
     };
+    std::size_t lost = 0;
+    std::size_t doubled = 0;
     std::vector<std::optional<std::uint64_t>> frames(sent.size());
     std::size_t next = 0;
     for (const Arrival& message : messages) {
@@ -208,17 +214,33 @@ std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& mes
             EXPECT_TRUE(found == from || nearChange(message.frame))
                 << found - from << " words lost before " << message.bytes << " at frame "
                 << message.frame;
+            lost += static_cast<std::size_t>(found - from);
             next = static_cast<std::size_t>(found - sent.begin());
             frames[next++] = message.frame;
             continue;
         }
         const auto back = sent.begin() + static_cast<std::ptrdiff_t>(next - std::min(next, kReach));
-        EXPECT_TRUE(std::find(back, from, message.bytes) != from && nearChange(message.frame))
-            << message.bytes << " at frame " << message.frame << ": out of order";
+        EXPECT_TRUE(std::find(back, from, message.bytes) != from && nearChange(message.frame) &&
+                    !once)
+            << message.bytes << " at frame " << message.frame << ": out of order or doubled";
+        ++doubled;
     }
     EXPECT_EQ(next, sent.size()) << "the last words did not arrive";
+    std::printf("%zu words sent: %zu doubled, %zu lost\n", sent.size(), doubled,
+                lost + sent.size() - next);
     return frames;
 }
+
+/// Which output a train goes through, and to which receiver.
+/// With `once`, no word may arrive twice, near a cycle off the schedule or not.
+struct Route {
+    LinuxMidiOutService::PipeWireUse use{kJackRoute};
+    JackReceiver::Kind receiver{JackReceiver::Kind::kJackClient};
+    bool once{false};
+};
+/// PipeWire's own output, to a native node.
+constexpr Route kNativeRoute{LinuxMidiOutService::PipeWireUse::kWhenItAnswers,
+                             JackReceiver::Kind::kPipeWireNode, true};
 
 /// Ticks due every kTickSpacing, some followed by a hand move, sent while
 /// `changes` run one after another (each a command that changes the
@@ -227,10 +249,11 @@ std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& mes
 /// adding the intervals judged to `judged`.
 void RunTickTrain(const std::vector<std::string>& environment,
                   const std::vector<std::vector<std::string>>& changes, std::uint64_t nearOff,
-                  int& judged) {
-    JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames);
+                  const Route& route, int& judged) {
+    JackReceiver receiver(kReceiverClient, environment, JackReceiver::Lines::kFrames,
+                          route.receiver);
     ASSERT_TRUE(receiver.Ready());
-    LinuxMidiOutService service;
+    LinuxMidiOutService service{route.use};
     ProcessValues values{Defaults::Values()};
     MidiOutPort port(service, values);
     port.BuildOutputList();
@@ -278,7 +301,7 @@ void RunTickTrain(const std::vector<std::string>& environment,
     std::vector<std::uint64_t> off;
     Collect(receiver, messages, off);
     port.ResetAndClose();
-    const auto frames = LineUp(messages, expected, off, nearOff);
+    const auto frames = LineUp(messages, expected, off, nearOff, route.once);
 
     // Spacing between ticks, in frames, where neither the test thread nor
     // the server lost time between them.
@@ -317,10 +340,10 @@ void RunTickTrain(const std::vector<std::string>& environment,
 
 void KeepsTheTicksSpacing(const std::vector<std::string>& environment,
                           const std::vector<std::vector<std::string>>& changes,
-                          std::uint64_t nearOff) {
+                          std::uint64_t nearOff, const Route& route = {}) {
     int judged = 0;
     for (int train = 0; train < kMostTrains && judged < kIntervalsToJudge; ++train) {
-        RunTickTrain(environment, changes, nearOff, judged);
+        RunTickTrain(environment, changes, nearOff, route, judged);
         if (testing::Test::HasFailure())
             return;
     }
@@ -334,18 +357,35 @@ TEST(JackPeriodChange, JackdKeepsTheTicksSpacing) {
     KeepsTheTicksSpacing({}, {{"jack_bufsize", "256"}, {"jack_bufsize", "1024"}}, kNearOff);
 }
 
+std::vector<std::string> ForceQuantum(const char* frames) {
+    return {"pw-metadata", "-n", "settings", "0", "clock.force-quantum", frames};
+}
+
 // This process must run with PipeWire's libjack on its library path.
 TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
     PipeWireInstance pipewire(TestServerName("period_pw"));
     ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
     ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
     ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
-    const auto quantum = [](const char* frames) {
-        return std::vector<std::string>{"pw-metadata",         "-n",  "settings", "0",
-                                        "clock.force-quantum", frames};
-    };
     KeepsTheTicksSpacing(pipewire.ClientEnvironment(),
-                         {quantum("256"), quantum("128"), quantum("0")}, kNearChange);
+                         {ForceQuantum("256"), ForceQuantum("128"), ForceQuantum("0")},
+                         kNearChange);
+}
+
+// PipeWire's own output to a native node, which reads its port in every
+// cycle it runs: six quantum changes, and not one word doubled anywhere.
+// The graph stalls at a change on a busy machine; a receiver that misses
+// cycles then (it marks them) loses what they carried, as a JACK receiver
+// does. Without PipeWire's libjack on the library path.
+TEST(JackPeriodChange, PipeWireNativeNeverDoublesAWord) {
+    PipeWireInstance pipewire(TestServerName("period_native"));
+    ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", pipewire.RuntimeDir());
+    ScopedEnvironment pipewireRuntime("PIPEWIRE_RUNTIME_DIR", pipewire.RuntimeDir());
+    KeepsTheTicksSpacing(pipewire.ClientEnvironment(),
+                         {ForceQuantum("256"), ForceQuantum("128"), ForceQuantum("512"),
+                          ForceQuantum("64"), ForceQuantum("2048"), ForceQuantum("0")},
+                         kNearChange, kNativeRoute);
 }
 
 }  // namespace
