@@ -192,9 +192,8 @@ DeviceNaming LinuxMidiOutService::NamingOf(unsigned device) {
 std::string LinuxMidiOutService::MissingSystemAdvice() {
     if (state_->systemFound)
         return {};
-    return "no MIDI system found, so MIDI goes nowhere: start a JACK server (jackd, or "
-           "PipeWire's: install pipewire-jack or run under pw-jack) or load the ALSA "
-           "sequencer (snd-seq)";
+    return "no MIDI system found, so MIDI goes nowhere: start PipeWire or a JACK server "
+           "(jackd), or load the ALSA sequencer (snd-seq)";
 }
 
 std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
