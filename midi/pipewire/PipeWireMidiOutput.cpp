@@ -209,12 +209,12 @@ struct PipeWireMidiOutput::Session {
         owner->gone_.store(false);
         // Always processed, as a JACK client is: words sent while no input
         // is linked leave into nothing, and none are kept for a link to come.
-        filter = pw_filter_new(
-            core, name.c_str(),
-            pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Playback",
-                              PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME, name.c_str(),
-                              PW_KEY_NODE_DESCRIPTION, name.c_str(), PW_KEY_NODE_ALWAYS_PROCESS,
-                              "true", nullptr));
+        filter =
+            pw_filter_new(core, name.c_str(),
+                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY,
+                                            "Playback", PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME,
+                                            name.c_str(), PW_KEY_NODE_DESCRIPTION, name.c_str(),
+                                            PW_KEY_NODE_ALWAYS_PROCESS, "true", nullptr));
         if (filter == nullptr)
             return false;
         static const pw_filter_events filterEvents = [] {
@@ -230,7 +230,8 @@ struct PipeWireMidiOutput::Session {
                                   pw_properties_new(PW_KEY_FORMAT_DSP, kMidiFormat,
                                                     PW_KEY_PORT_NAME, name.c_str(), nullptr),
                                   nullptr, 0);
-        return port != nullptr && pw_filter_connect(filter, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) == 0;
+        return port != nullptr &&
+               pw_filter_connect(filter, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) == 0;
     }
 
     void DropLink() {
@@ -493,10 +494,9 @@ struct PipeWireMidiOutput::Session {
         spa_data& out = buffer->buffer->datas[0];
         std::uint32_t used = 0;
         if (out.data != nullptr)
-            owner.Process(out.data, out.maxsize, used,
-                          static_cast<double>(position->clock.nsec) / 1000.0,
-                          static_cast<std::uint32_t>(position->clock.duration),
-                          position->clock.rate.denom);
+            owner.Process(
+                out.data, out.maxsize, used, static_cast<double>(position->clock.nsec) / 1000.0,
+                static_cast<std::uint32_t>(position->clock.duration), position->clock.rate.denom);
         // The buffer holds this cycle's words and nothing else, written
         // afresh even when there are none.
         out.chunk->offset = 0;
@@ -519,11 +519,11 @@ std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
     if (!session.Start())
         return nullptr;
     pw_thread_loop_lock(session.loop);
-    bool ready = session.Connect() &&
-                 session.WaitUntil(
-                     [&] { return session.lost || (session.synced && session.OwnPort()); },
-                     deadline) &&
-                 !session.lost;
+    bool ready =
+        session.Connect() &&
+        session.WaitUntil([&] { return session.lost || (session.synced && session.OwnPort()); },
+                          deadline) &&
+        !session.lost;
     if (ready && destination) {
         // Missing fails at once: the registry has told all it holds.
         ready = session.Input(*destination).has_value();
@@ -554,17 +554,17 @@ std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
     return output;
 }
 
-std::optional<std::vector<std::string>> PipeWireMidiOutput::Destinations(const std::string& client) {
+std::optional<std::vector<std::string>> PipeWireMidiOutput::Destinations(
+    const std::string& client) {
     Session session;
     session.name = client;
     if (!session.Start())
         return std::nullopt;
     pw_thread_loop_lock(session.loop);
-    const bool answered =
-        session.Connect() &&
-        session.WaitUntil([&] { return session.lost || session.synced; },
-                          Clock::now() + kConnectBound) &&
-        !session.lost;
+    const bool answered = session.Connect() &&
+                          session.WaitUntil([&] { return session.lost || session.synced; },
+                                            Clock::now() + kConnectBound) &&
+                          !session.lost;
     std::vector<std::string> names;
     for (const auto& [id, global] : session.ports) {
         // Each input once, in the order the daemon made them.
@@ -609,9 +609,8 @@ void PipeWireMidiOutput::Drain(std::chrono::milliseconds bound) {
     if (!WaitFor([this] { return ring_.Empty(); }, deadline))
         return;
     const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-    if (WaitFor(
-            [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
-            deadline))
+    if (WaitFor([&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+                deadline))
         sent_ = false;
 }
 

@@ -119,9 +119,10 @@ void OnProcess(void* data, spa_io_position* position) {
     bool any = false;
     while (pw_buffer* buffer = pw_filter_dequeue_buffer(receiver.port)) {
         spa_data& in = buffer->buffer->datas[0];
-        spa_pod* pod = in.data != nullptr ? static_cast<spa_pod*>(spa_pod_from_data(
-                                                in.data, in.maxsize, in.chunk->offset, in.chunk->size))
-                                          : nullptr;
+        spa_pod* pod = in.data != nullptr
+                           ? static_cast<spa_pod*>(spa_pod_from_data(
+                                 in.data, in.maxsize, in.chunk->offset, in.chunk->size))
+                           : nullptr;
         if (pod != nullptr && spa_pod_is_sequence(pod)) {
             spa_pod_control* control;
             SPA_POD_SEQUENCE_FOREACH((spa_pod_sequence*)pod, control) {
@@ -133,7 +134,8 @@ void OnProcess(void* data, spa_io_position* position) {
                     receiver.dropped.fetch_add(1, std::memory_order_relaxed);
                     continue;
                 }
-                Record record{receiver.frame + control->offset, static_cast<std::uint8_t>(size), {}};
+                Record record{
+                    receiver.frame + control->offset, static_cast<std::uint8_t>(size), {}};
                 for (std::uint32_t i = 0; i < size; ++i) record.bytes[i] = bytes[i];
                 Put(receiver, record);
                 any = true;
@@ -236,12 +238,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "receiver: no PipeWire daemon to make '%s' on\n", argv[1]);
         return 1;
     }
-    receiver.filter = pw_filter_new(
-        core, argv[1],
-        pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Capture",
-                          PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME, argv[1],
-                          PW_KEY_NODE_DESCRIPTION, argv[1], PW_KEY_NODE_ALWAYS_PROCESS, "true",
-                          nullptr));
+    receiver.filter =
+        pw_filter_new(core, argv[1],
+                      pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                        PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME, argv[1],
+                                        PW_KEY_NODE_DESCRIPTION, argv[1],
+                                        PW_KEY_NODE_ALWAYS_PROCESS, "true", nullptr));
     static const pw_filter_events filterEvents = [] {
         pw_filter_events events{};
         events.version = PW_VERSION_FILTER_EVENTS;
@@ -252,8 +254,8 @@ int main(int argc, char** argv) {
     pw_filter_add_listener(receiver.filter, &receiver.filterListener, &filterEvents, &receiver);
     receiver.port = pw_filter_add_port(
         receiver.filter, PW_DIRECTION_INPUT, PW_FILTER_PORT_FLAG_MAP_BUFFERS, sizeof(std::uint64_t),
-        pw_properties_new(PW_KEY_FORMAT_DSP, kMidiFormat, PW_KEY_PORT_NAME, "in", nullptr),
-        nullptr, 0);
+        pw_properties_new(PW_KEY_FORMAT_DSP, kMidiFormat, PW_KEY_PORT_NAME, "in", nullptr), nullptr,
+        0);
     if (receiver.port == nullptr ||
         pw_filter_connect(receiver.filter, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) != 0) {
         pw_thread_loop_unlock(receiver.loop);
