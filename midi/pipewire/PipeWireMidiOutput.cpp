@@ -498,7 +498,12 @@ struct PipeWireMidiOutput::Session {
                 out.data, out.maxsize, used, static_cast<double>(position->clock.nsec) / 1000.0,
                 static_cast<std::uint32_t>(position->clock.duration), position->clock.rate.denom);
         // The buffer holds this cycle's words and nothing else, written
-        // afresh even when there are none.
+        // afresh even when there are none. A cycle this node is not run in
+        // leaves nothing to be played again: the filter hands a buffer to
+        // the link only as it is queued here, and the reader marks each one
+        // taken (PipeWire 0.3.65, filter.c and the control mixer). A buffer
+        // not yet taken stays for it and is taken once, a cycle later; with
+        // none free, the words wait in the ring.
         out.chunk->offset = 0;
         out.chunk->size = used;
         out.chunk->stride = 1;
