@@ -115,6 +115,7 @@ struct PipeWireMidiOutput::Session {
     spa_hook linkListener{};
     spa_hook linkProxyListener{};
     pw_link_state linkState{PW_LINK_STATE_INIT};
+    std::uint32_t linkedInput{SPA_ID_INVALID};
 
     int syncSeq{-1};
     bool synced{false};
@@ -242,6 +243,7 @@ struct PipeWireMidiOutput::Session {
         pw_proxy_destroy(link);
         link = nullptr;
         linkState = PW_LINK_STATE_INIT;
+        linkedInput = SPA_ID_INVALID;
     }
 
     void Teardown() {
@@ -288,6 +290,10 @@ struct PipeWireMidiOutput::Session {
 
     /// Links the port to the followed input once both are there.
     void LinkWhenThere() {
+        // A link that failed (to an input that was going away, say) makes
+        // room for a new one.
+        if (link != nullptr && linkState == PW_LINK_STATE_ERROR)
+            DropLink();
         if (owner == nullptr || followed.empty() || link != nullptr || lost || core == nullptr)
             return;
         const auto own = OwnPort();
@@ -307,6 +313,7 @@ struct PipeWireMidiOutput::Session {
         if (link == nullptr)
             return;
         linkState = PW_LINK_STATE_INIT;
+        linkedInput = *input;
         static const pw_proxy_events proxyEvents = [] {
             pw_proxy_events events{};
             events.version = PW_VERSION_PROXY_EVENTS;
@@ -453,7 +460,12 @@ struct PipeWireMidiOutput::Session {
     }
 
     static void OnGlobalRemove(void* data, std::uint32_t id) {
-        static_cast<Session*>(data)->ports.erase(id);
+        auto& self = *static_cast<Session*>(data);
+        self.ports.erase(id);
+        // The input went: its link goes with it, and a new one is made when
+        // an input of its name appears.
+        if (id == self.linkedInput)
+            self.DropLink();
     }
 
     static void OnFilterState(void* data, pw_filter_state, pw_filter_state, const char*) {

@@ -297,6 +297,7 @@ int main(int argc, char** argv) {
     // The node goes, and its process callback with it, before the ring.
     pw_thread_loop_lock(receiver.loop);
     spa_hook_remove(&receiver.registryListener);
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(receiver.registry));
     pw_filter_destroy(receiver.filter);
     pw_core_disconnect(core);
     pw_thread_loop_unlock(receiver.loop);
