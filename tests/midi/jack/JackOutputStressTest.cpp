@@ -151,10 +151,15 @@ constexpr std::uint64_t kNearChange = 100 * kFramesPerMillisecond;
 /// A word's distance from a cycle off the schedule beyond which jackd has
 /// not moved it, in frames.
 constexpr std::uint64_t kNearOff = kFramesPerMillisecond;
-/// How far a word lost or repeated is looked for, in words.
+/// How far back a repeated word is looked for, in words.
 constexpr std::size_t kReach = 40;
+/// How far ahead a word that arrives is looked for, in words: as far as a
+/// busy machine's stall may take, short of where the ticks' bytes repeat
+/// (128 ticks on).
+constexpr std::size_t kReachAhead = 120;
 /// A hand move after the last tick, sent nowhere else.
 constexpr ShortMessage kLastWord = PackShortMessage(0xB4, 10, 127);
+constexpr auto kCalmBeforeLastWord = 100ms;
 
 struct Arrival {
     std::uint64_t frame{0};
@@ -208,7 +213,8 @@ std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& mes
     for (const Arrival& message : messages) {
         const auto from = sent.begin() + static_cast<std::ptrdiff_t>(next);
         const auto found = std::find(
-            from, sent.begin() + static_cast<std::ptrdiff_t>(std::min(next + kReach, sent.size())),
+            from,
+            sent.begin() + static_cast<std::ptrdiff_t>(std::min(next + kReachAhead, sent.size())),
             message.bytes);
         if (found != sent.end() && *found == message.bytes) {
             EXPECT_TRUE(found == from || nearChange(message.frame))
@@ -220,10 +226,10 @@ std::vector<std::optional<std::uint64_t>> LineUp(const std::vector<Arrival>& mes
             continue;
         }
         const auto back = sent.begin() + static_cast<std::ptrdiff_t>(next - std::min(next, kReach));
-        EXPECT_TRUE(std::find(back, from, message.bytes) != from && nearChange(message.frame) &&
-                    !once)
+        const bool again = std::find(back, from, message.bytes) != from;
+        EXPECT_TRUE(again && nearChange(message.frame) && !once)
             << message.bytes << " at frame " << message.frame << ": out of order or doubled";
-        ++doubled;
+        doubled += again ? 1 : 0;
     }
     EXPECT_EQ(next, sent.size()) << "the last words did not arrive";
     std::printf("%zu words sent: %zu doubled, %zu lost\n", sent.size(), doubled,
@@ -284,6 +290,8 @@ void RunTickTrain(const std::vector<std::string>& environment,
                 isTick.push_back(false);
             }
         }
+        // In a calm moment after the train: the test waits for it.
+        std::this_thread::sleep_for(kCalmBeforeLastWord);
         port.SendShortMessage(kLastWord);
         expected.push_back(Hex(kLastWord, 3));
         isTick.push_back(false);
@@ -317,8 +325,9 @@ void RunTickTrain(const std::vector<std::string>& environment,
     int tick = -1;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (!isTick[i]) {
-            // A hand move waits behind the tick before it, and no longer.
-            if (inTime(tick) && frames[i] && frames[i - 1]) {
+            // A hand move waits behind the tick before it, and no longer
+            // (the last word comes after a pause of its own).
+            if (inTime(tick) && frames[i] && frames[i - 1] && i + 1 < expected.size()) {
                 EXPECT_EQ(*frames[i], *frames[i - 1]) << "hand move after tick " << tick;
             }
             continue;
@@ -376,7 +385,9 @@ TEST(JackPeriodChange, PipeWireKeepsTheTicksSpacing) {
 // cycle it runs: six quantum changes, and not one word doubled anywhere.
 // The graph stalls at a change on a busy machine; a receiver that misses
 // cycles then (it marks them) loses what they carried, as a JACK receiver
-// does. Without PipeWire's libjack on the library path.
+// does: PipeWire hands the sender's next buffer to the link whether the last
+// was read or not (impl-port.c, tee_process). Without PipeWire's libjack on
+// the library path.
 TEST(JackPeriodChange, PipeWireNativeNeverDoublesAWord) {
     PipeWireInstance pipewire(TestServerName("period_native"));
     ASSERT_TRUE(pipewire.Start()) << pipewire.Error();
