@@ -553,6 +553,15 @@ TEST_F(PipeWireNative, EveryInputIsListedOnceAndANameTheJackOutputStoredIsFound)
     expected.insert(expected.end(), silencing.begin(), silencing.end());
     EXPECT_EQ(node->Take(expected.size()), expected);
     EXPECT_EQ(node->Extra(kQuietAfter), std::nullopt);
+
+    // The mapper is a node of the program's own that a patchbay links.
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
+    ChildProcess link({"pw-link", "Faderwell Standard:Faderwell Standard", "fw_native:in"},
+                      ChildOptions{server.ClientEnvironment()});
+    ASSERT_EQ(link.CloseInputAndWait(30s), 0);
+    EXPECT_TRUE(HeardOnceConnected(port, *node));
+    port.ResetAndClose();
+    EXPECT_EQ(node->Take(silencing.size()), silencing);
     EXPECT_EQ(node->Quit(), 0);
 }
 
