@@ -5,7 +5,7 @@
 FADERWELL_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  librtmidi-dev libjack-jackd2-dev libasound2-dev
+  librtmidi-dev libjack-jackd2-dev libasound2-dev libpipewire-0.3-dev
   fonts-ipafont-gothic
   qt6-wayland
 )

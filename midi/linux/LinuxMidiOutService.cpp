@@ -9,6 +9,7 @@
 #include "midi/WireBytes.h"
 #include "midi/alsa/AlsaMidiOutput.h"
 #include "midi/jack/JackMidiOutput.h"
+#include "midi/pipewire/PipeWireMidiOutput.h"
 
 namespace faderwell {
 
@@ -25,7 +26,7 @@ const std::string& Title() {
     return title;
 }
 
-enum class Backend { kAlsa, kJack };
+enum class Backend { kAlsa, kJack, kPipeWire };
 
 /// A device of the snapshot: where it is, and its name there.
 struct Device {
@@ -33,14 +34,18 @@ struct Device {
     std::string name;
 };
 
-/// The open output: on the ALSA sequencer, or a JACK port of the program's own.
+/// The open output: on the ALSA sequencer, or a JACK or PipeWire port of
+/// the program's own.
 struct Output {
     std::unique_ptr<AlsaMidiOutput> alsa;
     std::unique_ptr<JackMidiOutput> jack;
+    std::unique_ptr<PipeWireMidiOutput> pipewire;
 
     void Send(const WireBytes& wire,
               const std::optional<std::chrono::steady_clock::time_point>& due) {
-        if (jack)
+        if (pipewire)
+            pipewire->Send(wire.bytes.data(), wire.size, due);
+        else if (jack)
             jack->Send(wire.bytes.data(), wire.size, due);
         else
             alsa->Send(wire.bytes.data(), wire.size);
@@ -101,11 +106,27 @@ std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
     return output;
 }
 
+/// A PipeWire output linked to the input `name`, or unlinked for the
+/// mapper; null (and `error` set) when that fails. Its close sends what
+/// was sent before the port goes.
+std::unique_ptr<Output> OpenPipeWire(const std::optional<std::string>& name, unsigned& error) {
+    auto pipewire = PipeWireMidiOutput::Open(Title(), name);
+    if (!pipewire) {
+        error = name ? kBadDevice : kNoMidiService;
+        return nullptr;
+    }
+    auto output = std::make_unique<Output>();
+    output->pipewire = std::move(pipewire);
+    return output;
+}
+
 }  // namespace
 
 struct LinuxMidiOutService::State {
+    PipeWireUse use{PipeWireUse::kWhenItAnswers};
     std::vector<Device> devices;
-    bool systemFound{true};  // an ALSA sequencer or a JACK server, at the last snapshot
+    bool systemFound{true};  // a MIDI system, at the last snapshot
+    bool onPipeWire{false};  // PipeWire answered at the last snapshot
     std::unique_ptr<Output> output;
     /// The JACK output of the last JACK open, disconnected and inactive
     /// while no JACK output is open, and connected again at the next JACK
@@ -121,7 +142,8 @@ struct LinuxMidiOutService::State {
     }
 };
 
-LinuxMidiOutService::LinuxMidiOutService() : state_(std::make_unique<State>()) {
+LinuxMidiOutService::LinuxMidiOutService(PipeWireUse use) : state_(std::make_unique<State>()) {
+    state_->use = use;
     // The MIDI libraries report to the terminal by default; this program
     // reports nothing of theirs.
     AlsaMidiOutput::SilenceLibrary();
@@ -135,6 +157,17 @@ LinuxMidiOutService::~LinuxMidiOutService() {
 unsigned LinuxMidiOutService::DeviceCount() {
     state_->devices.clear();
     state_->systemFound = false;
+    state_->onPipeWire = false;
+    // PipeWire lists every destination the ALSA and JACK listings would,
+    // bridged: those stay out, so that none is listed twice.
+    if (state_->use == PipeWireUse::kWhenItAnswers) {
+        if (auto inputs = PipeWireMidiOutput::Destinations(Title() + " list")) {
+            state_->systemFound = state_->onPipeWire = true;
+            for (auto& name : *inputs)
+                state_->devices.push_back({Backend::kPipeWire, std::move(name)});
+            return static_cast<unsigned>(state_->devices.size());
+        }
+    }
     if (auto alsa = AlsaMidiOutput::Destinations(Title())) {
         state_->systemFound = true;
         for (auto& name : *alsa) state_->devices.push_back({Backend::kAlsa, std::move(name)});
@@ -159,15 +192,14 @@ DeviceNaming LinuxMidiOutService::NamingOf(unsigned device) {
 std::string LinuxMidiOutService::MissingSystemAdvice() {
     if (state_->systemFound)
         return {};
-    return "no MIDI system found, so MIDI goes nowhere: start a JACK server (jackd, or "
-           "PipeWire's: install pipewire-jack or run under pw-jack) or load the ALSA "
-           "sequencer (snd-seq)";
+    return "no MIDI system found, so MIDI goes nowhere: start PipeWire or a JACK server "
+           "(jackd), or load the ALSA sequencer (snd-seq)";
 }
 
 std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
     switch (code) {
         case kNoMidiService:
-            return "neither an ALSA sequencer nor a JACK server is running";
+            return "neither PipeWire, an ALSA sequencer nor a JACK server is running";
         case kBadDevice:
             return "the device is gone";
         case kOpenFailed:
@@ -180,6 +212,10 @@ std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
 unsigned LinuxMidiOutService::OpenMapper() {
     Close();
     unsigned error = kNoMidiService;
+    if (state_->onPipeWire) {
+        state_->output = OpenPipeWire(std::nullopt, error);
+        return state_->output ? 0 : error;
+    }
     // ALSA first: a desktop with a sequencer expects the port there.
     state_->output = OpenAlsa(std::nullopt, error);
     if (!state_->output && error == kNoMidiService)
@@ -193,9 +229,17 @@ unsigned LinuxMidiOutService::OpenDevice(unsigned device) {
         return kBadDevice;
     const Device& wanted = state_->devices[device];
     unsigned error = kOpenFailed;
-    state_->output = wanted.backend == Backend::kAlsa
-                         ? OpenAlsa(wanted.name, error)
-                         : OpenJack(wanted.name, state_->idleJack, error);
+    switch (wanted.backend) {
+        case Backend::kPipeWire:
+            state_->output = OpenPipeWire(wanted.name, error);
+            break;
+        case Backend::kAlsa:
+            state_->output = OpenAlsa(wanted.name, error);
+            break;
+        case Backend::kJack:
+            state_->output = OpenJack(wanted.name, state_->idleJack, error);
+            break;
+    }
     return state_->output ? 0 : error;
 }
 
@@ -227,6 +271,7 @@ void LinuxMidiOutService::Close() {
     }
     if (state_->idleJack && state_->idleJack->ServerGone())
         state_->idleJack.reset();
+    // A PipeWire output lets what was sent leave (briefly) as it goes.
     state_->output.reset();
     state_->notes.Clear();
 }

@@ -7,16 +7,25 @@
 
 namespace faderwell {
 
-/// The MIDI service on Linux: the writable ports of the ALSA sequencer
-/// (an `AlsaMidiOutput`, through RtMidi), then the MIDI inputs of a running
-/// JACK server (jackd or PipeWire's, a `JackMidiOutput` of our own), in one
-/// device list. The mapper is a port of the program's own, named after the
-/// application title, that synthesizers connect to.
+/// The MIDI service on Linux. Where a PipeWire daemon answers when the list
+/// is built, the devices are PipeWire's MIDI inputs (native nodes, JACK
+/// clients and bridged ALSA ports alike, each once), reached through a
+/// `PipeWireMidiOutput` of our own, and nothing else is listed. Otherwise
+/// they are the writable ports of the ALSA sequencer (an `AlsaMidiOutput`,
+/// through RtMidi), then the MIDI inputs of a running JACK server (a
+/// `JackMidiOutput` of our own), in one device list. The mapper is a port
+/// of the program's own, named after the application title, that
+/// synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
 /// the libraries say is ever printed; the port says what is missing.
 class LinuxMidiOutService final : public MidiOutService {
 public:
-    LinuxMidiOutService();
+    /// Whether PipeWire's own API is asked first. Only the tests of the
+    /// ALSA and JACK outputs leave it out, to run those on a PipeWire
+    /// daemon too.
+    enum class PipeWireUse { kWhenItAnswers, kNever };
+
+    explicit LinuxMidiOutService(PipeWireUse use = PipeWireUse::kWhenItAnswers);
     ~LinuxMidiOutService() override;
     LinuxMidiOutService(const LinuxMidiOutService&) = delete;
     LinuxMidiOutService& operator=(const LinuxMidiOutService&) = delete;
@@ -29,13 +38,14 @@ public:
     /// What to start when the snapshot found neither ALSA nor JACK.
     std::string MissingSystemAdvice() override;
     std::string OpenFailureReason(unsigned code) override;
-    /// ALSA first; JACK when there is no ALSA sequencer.
+    /// On PipeWire, a port of its own there; otherwise ALSA first, JACK
+    /// when there is no ALSA sequencer.
     unsigned OpenMapper() override;
     /// Finds the snapshot's device again by name; fails if it has gone.
     unsigned OpenDevice(unsigned device) override;
     void Send(ShortMessage word) override;
-    /// A JACK output plays words with their due moment's spacing; the ALSA
-    /// sequencer's go at once.
+    /// A JACK or PipeWire output plays words with their due moment's
+    /// spacing; the ALSA sequencer's go at once.
     void SetDueMoment(std::optional<std::chrono::steady_clock::time_point> due) override;
     /// Note Off for the notes left sounding, then Sustain off and All Notes
     /// Off on every channel.

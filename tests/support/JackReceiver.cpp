@@ -4,14 +4,22 @@ namespace faderwell::test {
 
 namespace {
 constexpr std::chrono::seconds kQuitDeadline{10};
+
+std::vector<std::string> ReceiverCommand(const std::string& client, JackReceiver::Lines lines,
+                                         JackReceiver::Kind kind) {
+    std::vector<std::string> command{kind == JackReceiver::Kind::kJackClient
+                                         ? FADERWELL_JACK_RECEIVER
+                                         : FADERWELL_PIPEWIRE_RECEIVER,
+                                     client};
+    if (lines == JackReceiver::Lines::kFrames)
+        command.emplace_back("frames");
+    return command;
 }
+}  // namespace
 
 JackReceiver::JackReceiver(const std::string& client, std::vector<std::string> environment,
-                           Lines lines)
-    : process_(lines == Lines::kFrames
-                   ? std::vector<std::string>{FADERWELL_JACK_RECEIVER, client, "frames"}
-                   : std::vector<std::string>{FADERWELL_JACK_RECEIVER, client},
-               ChildOptions{std::move(environment)}) {
+                           Lines lines, Kind kind)
+    : process_(ReceiverCommand(client, lines, kind), ChildOptions{std::move(environment)}) {
     ready_ = process_.ReadLine(kMessageDeadline) == std::optional<std::string>("ready");
 }
 

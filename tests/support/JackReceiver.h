@@ -11,7 +11,9 @@ namespace faderwell::test {
 
 /// The device the tests send to: a JACK client of its own process with one
 /// MIDI input "<client>:in" that reports every message it receives, as a
-/// line of hexadecimal bytes ("B9 00 3D").
+/// line of hexadecimal bytes ("B9 00 3D"); or a native PipeWire node of the
+/// same name, port and lines, standing where hardware bridged by PipeWire
+/// would.
 class JackReceiver {
 public:
     /// How long one expected message may take to arrive: a hang, not a
@@ -21,11 +23,12 @@ public:
     /// What each line holds: the bytes, or the frame and the bytes with the
     /// server's lost time marked (see JackReceiverMain.cpp).
     enum class Lines { kBytes, kFrames };
+    enum class Kind { kJackClient, kPipeWireNode };
 
     /// Starts the receiver and waits until its port is there. `environment`
     /// as for ChildProcess (a PipeWire instance's client environment, say).
     explicit JackReceiver(const std::string& client, std::vector<std::string> environment = {},
-                          Lines lines = Lines::kBytes);
+                          Lines lines = Lines::kBytes, Kind kind = Kind::kJackClient);
     /// Quits: a client killed in the middle of a cycle holds up a
     /// synchronous server for seconds.
     ~JackReceiver() { Quit(); }

@@ -189,16 +189,18 @@ int EndLeftoverServices() {
         const auto instances = FindProcesses(program, inOurRuntimeDir);
         servers.insert(servers.end(), instances.begin(), instances.end());
     }
-    // This tree's receiver, wherever it was started from.
-    const auto receivers = FindProcesses(
-        BaseName(FADERWELL_JACK_RECEIVER), [](pid_t pid, const std::vector<std::string>&) {
-            std::error_code error;
-            const auto exe =
-                std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-            return !error && exe == FADERWELL_JACK_RECEIVER;
-        });
-    // The clients first: a server stopped together with a client of its keeps its slot.
-    servers.insert(servers.begin(), receivers.begin(), receivers.end());
+    // This tree's receivers, wherever they were started from.
+    for (const std::string receiver : {FADERWELL_JACK_RECEIVER, FADERWELL_PIPEWIRE_RECEIVER}) {
+        const auto receivers =
+            FindProcesses(BaseName(receiver), [&](pid_t pid, const std::vector<std::string>&) {
+                std::error_code error;
+                const auto exe =
+                    std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+                return !error && exe == receiver;
+            });
+        // The clients first: a server stopped together with a client of its keeps its slot.
+        servers.insert(servers.begin(), receivers.begin(), receivers.end());
+    }
     for (const pid_t pid : servers) EndProcess(pid, kLeftoverDeadline);
     return static_cast<int>(servers.size());
 }

@@ -3,7 +3,8 @@
 // exactly and in order, and a device or server that goes away takes nothing
 // without crashing or blocking the sender. What a desktop does to the output
 // over its life (the server killed and started again, a second program, the
-// synthesizer restarted) runs on jackd and on a private PipeWire instance.
+// synthesizer restarted) runs on jackd and on a private PipeWire instance,
+// and PipeWire's own output on a private instance too.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
@@ -40,6 +41,8 @@ constexpr int kFloodWords = 5000;
 constexpr auto kFloodDeadline = 10s;
 /// Nothing more arrives within this after the last expected word.
 constexpr auto kQuietAfter = 300ms;
+/// The JACK output's tests take the JACK route also where PipeWire answers.
+constexpr auto kJackRoute = LinuxMidiOutService::PipeWireUse::kNever;
 
 /// "Bn <rest>": a Control Change on channel n + 1, as the receiver prints it.
 std::string ChannelLine(int channel, const char* rest) {
@@ -140,7 +143,7 @@ protected:
 
     static inline std::unique_ptr<JackServer> server_;
     static inline std::unique_ptr<UseJackServer> serverName_;
-    LinuxMidiOutService service;
+    LinuxMidiOutService service{kJackRoute};
     ProcessValues values{Defaults::kOutput, Defaults::kSpeedStep, kVendorRoland};
     MidiOutPort port{service, values};
     ManualTimer timer;
@@ -329,7 +332,7 @@ protected:
     LifeServer server{GetParam()};
     ProcessValues values{Defaults::Values()};
     /// The program's output, ended before its server.
-    LinuxMidiOutService service;
+    LinuxMidiOutService service{kJackRoute};
     MidiOutPort port{service, values};
 };
 
@@ -422,7 +425,7 @@ TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
     // Two programs, each with its service and port: JACK sees two clients
     // asking for the same name.
     MidiOutPort& first = port;
-    LinuxMidiOutService secondService;
+    LinuxMidiOutService secondService{kJackRoute};
     MidiOutPort second(secondService, values);
     ASSERT_TRUE(PickTheReceiver(first));
     ASSERT_TRUE(PickTheReceiver(second));
@@ -476,6 +479,130 @@ TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
     }
     std::erase(heard, "BF 10 01");  // knocks that were still on their way
     EXPECT_EQ(heard, (std::vector<std::string>{"B5 07 64", "99 2A 64"}));
+    EXPECT_EQ(port.Caption(), caption);
+    port.ResetAndClose();
+}
+
+/// PipeWire's own output, in a process without PipeWire's libjack on its
+/// library path, as on a desktop where nobody set that up; every test starts
+/// a PipeWire instance of its own. The receivers are native nodes, standing
+/// where hardware bridged by PipeWire would, and JACK clients through
+/// PipeWire's JACK layer.
+class PipeWireNative : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start()) << server.Error(); }
+
+    std::unique_ptr<JackReceiver> StartNode(const std::string& name) const {
+        return std::make_unique<JackReceiver>(name, server.ClientEnvironment(),
+                                              JackReceiver::Lines::kBytes,
+                                              JackReceiver::Kind::kPipeWireNode);
+    }
+    /// Knocks with a controller of its own until a word comes through,
+    /// then the next word sent must arrive, and nothing before it.
+    static void NextWordArrives(MidiOutPort& port, JackReceiver& receiver) {
+        const ShortMessage knock = PackShortMessage(0xBF, 0x10, 0x01);
+        ASSERT_TRUE(PollUntil(
+            [&] {
+                port.SendShortMessage(knock);
+                return !receiver.Received(100ms).empty();
+            },
+            10s));
+        port.SendShortMessage(ChannelVolumeMessage(6, 7, 27));
+        std::vector<std::string> heard;
+        for (auto next = receiver.Take(1); !next.empty(); next = receiver.Take(1)) {
+            if (next.front() == "BF 10 01")
+                continue;  // knocks that were still on their way
+            heard.push_back(next.front());
+            break;
+        }
+        EXPECT_EQ(heard, std::vector<std::string>{"B5 07 64"});
+    }
+
+    LifeServer server{ServerKind::kPipeWire};
+    ProcessValues values{Defaults::Values()};
+    LinuxMidiOutService service;
+    MidiOutPort port{service, values};
+};
+
+TEST_F(PipeWireNative, EveryInputIsListedOnceAndANameTheJackOutputStoredIsFound) {
+    auto node = StartNode("fw_native");
+    ASSERT_TRUE(node->Ready());
+    JackReceiver jack("fw_jack", server.ClientEnvironment());
+    ASSERT_TRUE(jack.Ready());
+    // Saved by the JACK output while the JACK client stood first.
+    values.MidiOutIndex = OutputList::kFirstDevice;
+    values.MidiOutName = "fw_jack:in";
+    port.BuildOutputList();
+    EXPECT_EQ(port.Entries(),
+              (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_native:in", "fw_jack:in"}));
+    ASSERT_EQ(port.OpenStoredOutput(), 0);
+    EXPECT_EQ(port.Caption(), "Faderwell Standard [fw_jack:in]");
+    port.SendShortMessage(HiHatTick());
+    EXPECT_EQ(jack.Take(1), std::vector<std::string>{"99 2A 64"});
+
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    EXPECT_EQ(port.Caption(), "Faderwell Standard [fw_native:in]");
+    port.SendShortMessage(ChannelVolumeMessage(3, 7, 27));
+    {
+        const WordsDueAt tick(port, std::chrono::steady_clock::now() - 3ms);
+        port.SendShortMessage(HiHatTick());
+    }
+    port.ResetAndClose();
+    std::vector<std::string> expected{"B2 07 64", "99 2A 64", "89 2A 00"};
+    const auto silencing = SilencingWords();
+    expected.insert(expected.end(), silencing.begin(), silencing.end());
+    EXPECT_EQ(node->Take(expected.size()), expected);
+    EXPECT_EQ(node->Extra(kQuietAfter), std::nullopt);
+
+    // The mapper is a node of the program's own that a patchbay links.
+    ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
+    ChildProcess link({"pw-link", "Faderwell Standard:Faderwell Standard", "fw_native:in"},
+                      ChildOptions{server.ClientEnvironment()});
+    ASSERT_EQ(link.CloseInputAndWait(30s), 0);
+    EXPECT_TRUE(HeardOnceConnected(port, *node));
+    port.ResetAndClose();
+    EXPECT_EQ(node->Take(silencing.size()), silencing);
+    EXPECT_EQ(node->Quit(), 0);
+}
+
+TEST_F(PipeWireNative, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
+    auto node = StartNode("fw_native_returning");
+    ASSERT_TRUE(node->Ready());
+    ASSERT_TRUE(PickTheReceiver(port));
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(node->Take(1), std::vector<std::string>{"99 2A 64"});
+    ASSERT_EQ(node->Quit(), 0);
+    // Sent while it is away: dropped, not kept for its return.
+    for (int value = 0; value < 100; ++value)
+        port.SendShortMessage(ChannelVolumeMessage(5, 7, value));
+    node = StartNode("fw_native_returning");
+    ASSERT_TRUE(node->Ready());
+    NextWordArrives(port, *node);
+    port.ResetAndClose();
+}
+
+TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackByItself) {
+    auto node = StartNode("fw_native_life");
+    ASSERT_TRUE(node->Ready());
+    ASSERT_TRUE(PickTheReceiver(port));
+    const std::string caption = port.Caption();
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(node->Take(1), std::vector<std::string>{"99 2A 64"});
+    server.Kill();
+    node->Quit();
+    // With the daemon gone, words go nowhere and nothing waits.
+    const auto start = std::chrono::steady_clock::now();
+    for (int value = 0; value < 100; ++value)
+        port.SendShortMessage(ChannelVolumeMessage(5, 7, value));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kFloodDeadline);
+
+    // Back later than the output keeps knocking on its own (three seconds):
+    // it has to see the daemon's socket appear.
+    std::this_thread::sleep_for(4s);
+    ASSERT_TRUE(server.Start()) << server.Error();
+    node = StartNode("fw_native_life");
+    ASSERT_TRUE(node->Ready());
+    NextWordArrives(port, *node);
     EXPECT_EQ(port.Caption(), caption);
     port.ResetAndClose();
 }
