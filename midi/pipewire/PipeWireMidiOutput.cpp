@@ -27,6 +27,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kSettlingCycles = 2;
 /// The port type of a MIDI port, as PipeWire and its JACK layer name it.
 constexpr const char* kMidiFormat = "8 bit raw midi";
+/// The client configuration that loads the real-time module.
+constexpr const char* kRealTimeConfig = "client-rt.conf";
 /// The most one word takes in a buffer: its control header, the bytes'
 /// pod header and the bytes padded to eight.
 constexpr std::uint32_t kRoomPerWord = sizeof(spa_pod_control) + sizeof(spa_pod) + 8;
@@ -139,8 +141,13 @@ struct PipeWireMidiOutput::Session {
         loop = pw_thread_loop_new("faderwell-pipewire", nullptr);
         if (loop == nullptr)
             return false;
+        // The real-time client configuration: its data thread, which runs the
+        // process callback, then gets the real-time priority the daemon's own
+        // threads have, so a busy machine does not make it miss cycles.
         context = pw_context_new(pw_thread_loop_get_loop(loop),
-                                 pw_properties_new(PW_KEY_APP_NAME, name.c_str(), nullptr), 0);
+                                 pw_properties_new(PW_KEY_APP_NAME, name.c_str(),
+                                                   PW_KEY_CONFIG_NAME, kRealTimeConfig, nullptr),
+                                 0);
         if (context == nullptr)
             return false;
         if (owner != nullptr) {
