@@ -23,8 +23,10 @@ FixedDialog::FixedDialog(const QString& title, QSize clientSize, QWidget* parent
 
 void FixedDialog::setVisible(bool visible) {
     const bool showing = visible && !isVisible();
-    if (showing && !centred_)
+    if (showing && !centred_) {
+        FitToText();
         CentreOnDesktop();
+    }
     QDialog::setVisible(visible);
     if (showing && !centred_) {
         // Again, now that the platform has put its frame around the client area.

@@ -24,6 +24,11 @@ protected:
     /// it where the platform places dialogs itself (Wayland).
     FixedDialog(const QString& title, QSize clientSize, QWidget* parent);
 
+    /// Sizes the controls that fit their texts, once, just before the first
+    /// showing. Measuring a text reads its glyphs from the font file, and a
+    /// dialog built hidden at start-up has no need of them until it shows.
+    virtual void FitToText() {}
+
 private:
     void CentreOnDesktop();
 

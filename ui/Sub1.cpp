@@ -87,17 +87,20 @@ void Tconfig::LayOut() {
     FSPEED->setPageStep(1);
     FSPEED->setTickPosition(QSlider::TicksBelow);
     FSPEED->setTickInterval(1);
+
+    GroupBox3->setGeometry(0, 120, 257, 41);
+    KG->setChecked(true);
+}
+
+void Tconfig::FitToText() {
     PlaceLabel(*Label1, 12, 48);
     PlaceLabel(*Label2, 64, 48);
     PlaceLabel(*Label3, 132, 48);
     PlaceLabel(*Label4, 188, 48);
     PlaceLabel(*Label5, 264, 48);
-
-    GroupBox3->setGeometry(0, 120, 257, 41);
     PlaceWidening(*KG, {16, 16, 57, 17});
     PlaceWidening(*GS, {80, 16, 81, 17});
     PlaceWidening(*XG, {176, 16, 65, 17});
-    KG->setChecked(true);
 }
 
 void Tconfig::Connect() {

@@ -66,6 +66,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void FitToText() override;
 
 private:
     void LayOut();
