@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     std::printf("%s.ticks=%d/%d\n", n, timing.ticksComplete, timing.ticksExpected);
     std::printf("%s.ticks_seen=%d\n", n, timing.ticksSeen);
     std::printf("%s.stray_words=%d\n", n, timing.strayWords);
+    std::printf("%s.doubled_words=%d\n", n, timing.doubledWords);
     std::printf("%s.words_intact=%s\n", n, timing.WordsIntact() ? "yes" : "no");
     std::printf("%s.median_dev_ms=%+.3f\n", n, timing.medianDeviationMs);
     std::printf("%s.p99_dev_ms=%.3f\n", n, timing.p99AbsDeviationMs);

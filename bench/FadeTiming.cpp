@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -128,6 +129,16 @@ FadeTiming AnalyseFade(const std::vector<WireEvent>& events, const FadeExpectati
         result.strayWords += static_cast<int>(lead.size());
 
     result.ticksSeen = static_cast<int>(ticks.size());
+    std::set<ShortMessage> seen;
+    for (const Tick& tick : ticks) {
+        bool allAgain = tick.words.size() > 1;
+        for (std::size_t i = 1; i < tick.words.size(); ++i) {
+            const bool again = !seen.insert(tick.words[i]).second;
+            result.doubledWords += again ? 1 : 0;
+            allAgain = allAgain && again;
+        }
+        result.doubledWords += allAgain ? 1 : 0;
+    }
     for (int index = 0; index < result.ticksSeen; ++index) {
         const Tick& tick = ticks[static_cast<std::size_t>(index)];
         const auto want = TickWords(expected, index);
@@ -193,6 +204,7 @@ FadeTiming CombineFades(const std::vector<FadeTiming>& fades) {
         combined.ticksSeen += fade.ticksSeen;
         combined.ticksComplete += fade.ticksComplete;
         combined.strayWords += fade.strayWords;
+        combined.doubledWords += fade.doubledWords;
         combined.startMarkerSeen = combined.startMarkerSeen && fade.startMarkerSeen;
         combined.maxTickSpreadMs = std::max(combined.maxTickSpreadMs, fade.maxTickSpreadMs);
         combined.deviationsMs.insert(combined.deviationsMs.end(), fade.deviationsMs.begin(),

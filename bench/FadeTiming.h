@@ -46,6 +46,10 @@ struct FadeTiming {
     int ticksSeen{0};      // hi-hat notes that arrived
     int ticksComplete{0};  // ticks whose seventeen words came whole and in order
     int strayWords{0};     // words inside the fade that belong to no tick
+    // Words that arrived again: the fade sends each channel's value once, so
+    // a Control Change whose bytes came before came twice, and a tick whose
+    // Control Changes all came before came twice with its hi-hat.
+    int doubledWords{0};
     bool startMarkerSeen{false};
     // Deviation of each interval between two ticks from the nominal one, in
     // milliseconds.

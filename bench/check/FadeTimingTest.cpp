@@ -49,6 +49,7 @@ TEST(FadeTiming, AWholeFadeOnTimeIsIntactWithoutDeviation) {
     const FadeTiming timing = AnalyseFade(Recording(fade), fade);
     EXPECT_TRUE(timing.WordsIntact());
     EXPECT_EQ(timing.ticksComplete, 127);
+    EXPECT_EQ(timing.doubledWords, 0);
     EXPECT_DOUBLE_EQ(timing.p99AbsDeviationMs, 0);
     EXPECT_DOUBLE_EQ(timing.maxAbsDeviationMs, 0);
     EXPECT_DOUBLE_EQ(timing.totalMs, 6300);
@@ -62,6 +63,7 @@ struct Damage {
     int ticksComplete;
     int strayWords;
     bool markerSeen;
+    int doubledWords;
     friend void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
 };
 
@@ -77,30 +79,31 @@ TEST_P(DamagedFade, IsCaught) {
     EXPECT_EQ(timing.ticksComplete, GetParam().ticksComplete);
     EXPECT_EQ(timing.strayWords, GetParam().strayWords);
     EXPECT_EQ(timing.startMarkerSeen, GetParam().markerSeen);
+    EXPECT_EQ(timing.doubledWords, GetParam().doubledWords);
 }
 
 const Damage kDamages[] = {
     {"ChannelMissing", [](auto& e) { e.erase(e.begin() + std::ptrdiff_t(At(5, 16))); }, 127, 126, 0,
-     true},
-    {"ChannelsSwapped", [](auto& e) { std::swap(e[At(9, 3)], e[At(9, 4)]); }, 127, 126, 0, true},
-    {"ValueRepeated", [](auto& e) { e[At(40, 7)].bytes[2] = 39; }, 127, 126, 0, true},
+     true, 0},
+    {"ChannelsSwapped", [](auto& e) { std::swap(e[At(9, 3)], e[At(9, 4)]); }, 127, 126, 0, true, 0},
+    {"ValueRepeated", [](auto& e) { e[At(40, 7)].bytes[2] = 39; }, 127, 126, 0, true, 1},
     {"ExtraWordInATick",
      [](auto& e) { e.insert(e.begin() + std::ptrdiff_t(At(3, 5)), e[At(3, 5)]); }, 127, 126, 1,
-     true},
+     true, 1},
     {"TickMissing",
      [](auto& e) {
          e.erase(e.begin() + std::ptrdiff_t(At(60, 0)), e.begin() + std::ptrdiff_t(At(61, 0)));
      },
-     126, 59, 0, true},
-    {"MarkerMissing", [](auto& e) { e.erase(e.begin(), e.begin() + 3); }, 127, 127, 0, false},
-    {"MarkerOfAnotherVendor", [](auto& e) { e[0].bytes[2] = 61; }, 127, 127, 3, false},
-    {"MarkerCutShort", [](auto& e) { e.erase(e.begin() + 1); }, 127, 127, 2, false},
+     126, 59, 0, true, 0},
+    {"MarkerMissing", [](auto& e) { e.erase(e.begin(), e.begin() + 3); }, 127, 127, 0, false, 0},
+    {"MarkerOfAnotherVendor", [](auto& e) { e[0].bytes[2] = 61; }, 127, 127, 3, false, 0},
+    {"MarkerCutShort", [](auto& e) { e.erase(e.begin() + 1); }, 127, 127, 2, false, 0},
     {"TickAfterTheEnd",
      [](auto& e) {
          auto extra = std::vector<WireEvent>(e.end() - 17, e.end());
          e.insert(e.end(), extra.begin(), extra.end());
      },
-     128, 127, 0, true},
+     128, 127, 0, true, 17},
 };
 
 INSTANTIATE_TEST_SUITE_P(Words, DamagedFade, testing::ValuesIn(kDamages),
