@@ -3,9 +3,10 @@
 // stored (the chosen output and speed step), and the user's two clicks on
 // the window's DRUM box and start button. Quits once the fade has ended.
 //
-//   fade_driver --speed STEP --device NAME [--lateness FILE]
+//   fade_driver --speed STEP --device NAME [--lateness FILE] [--route native|jack]
 //
-// NAME is the output to open, as the settings dialog lists it. The DRUM click
+// NAME is the output to open, as the settings dialog lists it; --route picks
+// the output as bench/MidiRoute.h says. The DRUM click
 // sends the drum-kit selection just before the start click, which marks on
 // the wire the moment the fade was started. Exits 1 when the output cannot
 // be opened, a failure is reported, or the fade does not end in time.
@@ -26,8 +27,8 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "bench/MidiRoute.h"
 #include "core/OutputList.h"
-#include "midi/PlatformMidiOutService.h"
 #include "settings/memory/InMemoryRegistry.h"
 #include "ui/PageOpener.h"
 #include "ui/Prompts.h"
@@ -75,6 +76,7 @@ int main(int argc, char* argv[]) {
     int speed = 0;
     std::string device;
     std::string latenessFile;
+    std::string route;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--speed")
@@ -83,14 +85,17 @@ int main(int argc, char* argv[]) {
             device = argv[i + 1];
         else if (option == "--lateness")
             latenessFile = argv[i + 1];
+        else if (option == "--route")
+            route = argv[i + 1];
     }
-    if (speed < 1 || speed > 5 || device.empty()) {
-        std::fprintf(stderr, "usage: %s --speed 1..5 --device NAME\n", argv[0]);
+    const auto midi = bench::MakeRoutedMidiOutService(route);
+    if (speed < 1 || speed > 5 || device.empty() || midi == nullptr) {
+        std::fprintf(stderr, "usage: %s --speed 1..5 --device NAME [--route native|jack]\n",
+                     argv[0]);
         return 2;
     }
 
     QApplication application(argc, argv);
-    const auto midi = MakePlatformMidiOutService();
     int index = -1;
     const unsigned count = midi->DeviceCount();
     for (unsigned d = 0; d < count; ++d) {

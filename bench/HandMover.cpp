@@ -3,8 +3,9 @@
 // them. Prints, for each, the moment it was handed to the backend, so that
 // the bench can time it to the frame it arrived at.
 //
-//   hand_mover --device NAME [--count N]
+//   hand_mover --device NAME [--count N] [--route native|jack]
 //
+// --route picks the output as bench/MidiRoute.h says.
 // One line per word: "<microseconds> <hex bytes>", the moment on JACK's
 // own clock (jackd's is the raw monotonic clock, PipeWire's the monotonic
 // one), which the recorder times arrivals by. The moves come 7 to 29 ms apart, so
@@ -19,8 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "bench/MidiRoute.h"
 #include "core/Messages.h"
-#include "midi/PlatformMidiOutService.h"
 
 namespace {
 
@@ -35,18 +36,22 @@ constexpr auto kDrain = std::chrono::milliseconds(200);   // the last word throu
 int main(int argc, char** argv) {
     std::string device;
     int count = kDefaultCount;
+    std::string route;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--device")
             device = argv[i + 1];
         else if (option == "--count")
             count = std::atoi(argv[i + 1]);
+        else if (option == "--route")
+            route = argv[i + 1];
     }
-    if (device.empty() || count < 1) {
-        std::fprintf(stderr, "usage: %s --device NAME [--count N]\n", argv[0]);
+    const auto midi = faderwell::bench::MakeRoutedMidiOutService(route);
+    if (device.empty() || count < 1 || midi == nullptr) {
+        std::fprintf(stderr, "usage: %s --device NAME [--count N] [--route native|jack]\n",
+                     argv[0]);
         return 2;
     }
-    const auto midi = faderwell::MakePlatformMidiOutService();
     unsigned found = midi->DeviceCount();
     for (unsigned d = 0; d < midi->DeviceCount(); ++d) {
         if (midi->DeviceName(d) == device)

@@ -3,6 +3,12 @@
 # jackd at 16, 256 and 1024 frames and PipeWire at its default quantum; at
 # each, hand moves (no fade running) from Send to the frame they arrived at;
 # and on PipeWire, the fade while the quantum changes eight times.
+# On PipeWire both outputs are measured, each into a native receiver (a
+# PipeWire node, as a bridged device is): the native output, which the
+# program takes there ("wire_pipewire", "quanta_pipewire"), and the JACK
+# output through PipeWire's libjack ("wire_pipewirejack", "quanta_pipewirejack"),
+# chosen by the drivers' --route (bench/MidiRoute.h). A JACK receiver would
+# not read the cycles in which PipeWire's libjack plays a buffer twice.
 # Prints key=value lines for bench/BenchTable.awk ("wire_jackd16.p99_dev_ms=…").
 #
 #   bench/wire-periods.sh <bench tools dir> <faderwell_test_service> <scratch dir> [repeats]
@@ -31,6 +37,7 @@ trap cleanup EXIT
 start_recorder() {
   local recording=$1 ready=$1.ready line=
   shift
+  if [ "$recorder_kind" = native ]; then start_native_recorder "$recording" "$@"; return; fi
   mkfifo "$ready"
   env "$@" "$tools/jack_midi_recorder" wire_receiver "$recording" >"$ready" 2>>"$work/recorder.log" &
   receiver=$!
@@ -38,7 +45,39 @@ start_recorder() {
   read -r -t 60 line <"$ready" || true
   [ "$line" = ready ] || { echo "the JACK receiver did not come up" >&2; cat "$work/recorder.log" >&2; exit 1; }
 }
-stop_recorder() { kill "$receiver"; wait "$receiver" 2>/dev/null || true; }
+stop_recorder() {
+  if [ -n "${native_hold:-}" ]; then stop_native_recorder; return; fi
+  kill "$receiver"; wait "$receiver" 2>/dev/null || true
+}
+
+# The recorder on PipeWire: the tests' native receiver, its words timed by
+# the moment their frame was due ("times"); its "off" lines, the cycles the
+# graph started off its schedule, go to "<recording>.off" as the JACK
+# recorder's do. It runs until its standard input (a FIFO held here) ends.
+native_receiver=$(dirname "$service")/faderwell_pipewire_receiver
+recorder_kind=jack route_args=()
+start_native_recorder() {
+  local recording=$1 ready=$1.ready line=
+  shift
+  mkfifo "$ready" "$recording.lines" "$recording.hold"
+  { read -r line; echo "$line" >"$ready"
+    awk -v off="$recording.off" '$1 == "off" { print $2 >off; next } { print }' >"$recording"; } \
+    <"$recording.lines" &
+  native_reader=$!
+  env "$@" "$native_receiver" wire_receiver times <"$recording.hold" >"$recording.lines" \
+    2>>"$work/recorder.log" &
+  receiver=$!
+  started+=("$native_reader" "$receiver")
+  exec {native_hold}>"$recording.hold"
+  read -r -t 60 line <"$ready" || true
+  [ "$line" = ready ] || { echo "the native receiver did not come up" >&2; cat "$work/recorder.log" >&2; exit 1; }
+}
+stop_native_recorder() {
+  exec {native_hold}>&-
+  native_hold=
+  wait "$receiver" || { echo "the native receiver failed" >&2; cat "$work/recorder.log" >&2; exit 1; }
+  wait "$native_reader"
+}
 
 # record <recording> <env arguments...>: one fade into a fresh receiver.
 record() {
@@ -46,7 +85,7 @@ record() {
   shift
   start_recorder "$recording" "$@"
   env "$@" "$tools/fade_driver" --speed $FASTEST_STEP --device wire_receiver:in \
-    --lateness "$recording.late" >>"$recording.log" 2>&1 ||
+    --lateness "$recording.late" "${route_args[@]}" >>"$recording.log" 2>&1 ||
     { cat "$recording.log" >&2; echo "the fade into $recording did not run" >&2; exit 1; }
   stop_recorder
 }
@@ -57,7 +96,7 @@ hand_moves() {
   local name=$1 period=$2 recording=$work/$1.hands.rec
   shift 2
   start_recorder "$recording" "$@"
-  env "$@" "$tools/hand_mover" --device wire_receiver:in >"$recording.sent" 2>>"$recording.log" ||
+  env "$@" "$tools/hand_mover" --device wire_receiver:in "${route_args[@]}" >"$recording.sent" 2>>"$recording.log" ||
     { cat "$recording.log" >&2; echo "the hand moves into $recording did not run" >&2; exit 1; }
   stop_recorder
   [ "$(wc -l <"$recording")" = "$(wc -l <"$recording.sent")" ] ||
@@ -108,8 +147,14 @@ done
 faderwell_service_start "$service" "$work" pipewire pipewire "$server"
 pid=$FADERWELL_SERVICE_PID
 mapfile -t pipewire_env < <("$service" pipewire-env "$server")
-fades wire_pipewire -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
-hand_moves wire_pipewire 1024 -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+recorder_kind=native
+# The native output, then the JACK output at the same quantum.
+for output in native jack; do
+  suffix=${output/native/}
+  route_args=(--route "$output")
+  fades "wire_pipewire$suffix" -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+  hand_moves "wire_pipewire$suffix" 1024 -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+done
 
 # The same fade while something else on the desktop (a game, a call, a DAW)
 # asks PipeWire for other quanta: eight changes, 0.7 s apart, from 1 s after
@@ -123,15 +168,19 @@ change_quanta() {
     sleep 0.7
   done
 }
-recordings=()
-for i in $(seq "$repeats"); do
-  recording=$work/quanta_pipewire.$i.rec
-  change_quanta &
-  changer=$!
-  started+=("$changer")
-  record "$recording" -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
-  wait "$changer"
-  recordings+=("$recording")
+for output in native jack; do
+  suffix=${output/native/}
+  route_args=(--route "$output")
+  recordings=()
+  for i in $(seq "$repeats"); do
+    recording=$work/quanta_pipewire$suffix.$i.rec
+    change_quanta &
+    changer=$!
+    started+=("$changer")
+    record "$recording" -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
+    wait "$changer"
+    recordings+=("$recording")
+  done
+  "$tools/fade_report" "quanta_pipewire$suffix" $FASTEST_INTERVAL_MS "${recordings[@]}"
 done
-"$tools/fade_report" quanta_pipewire $FASTEST_INTERVAL_MS "${recordings[@]}"
 faderwell_service_stop "$pid"

@@ -5,8 +5,12 @@
 // prints them (see JackReceiverMain.cpp), and quits when its standard input
 // closes (or on SIGTERM).
 //
-//   faderwell_pipewire_receiver <name> [frames]
+//   faderwell_pipewire_receiver <name> [frames | times]
 //
+// "frames" puts the frame each word arrived at before its bytes, "times" the
+// moment that frame was due on the graph's clock (the monotonic clock, in
+// microseconds), as the bench's JACK recorder does; an "off" line notes a
+// cycle the graph started off its schedule.
 // Unlike a JACK client through PipeWire's JACK layer, it reads its port in
 // every cycle the graph runs, quantum changes included: a word a sender
 // leaves in its port for two cycles arrives twice here.
@@ -41,6 +45,7 @@ constexpr double kOffScheduleMicroseconds = 250.0;
 /// One message (size 0: an off-schedule mark) and its frame.
 struct Record {
     std::uint64_t frame{0};
+    std::uint64_t nanoseconds{0};  // when the frame was due
     std::uint8_t size{0};
     std::array<std::uint8_t, 3> bytes{};
 };
@@ -80,7 +85,7 @@ struct Receiver {
     pw_registry* registry{nullptr};
     spa_hook registryListener{};
     bool listed{false};  // under the loop's lock
-    bool frames{false};
+    enum class Stamp { kNone, kFrames, kTimes } stamp{Stamp::kNone};
     // The real-time thread's own.
     std::uint64_t frame{0};
     double nextStart{-1};
@@ -114,7 +119,7 @@ void OnProcess(void* data, spa_io_position* position) {
     const std::uint32_t rate = position->clock.rate.denom == 0 ? 1 : position->clock.rate.denom;
     if (receiver.nextStart >= 0 &&
         std::abs(started - receiver.nextStart) > kOffScheduleMicroseconds)
-        Put(receiver, Record{receiver.frame, 0, {}});
+        Put(receiver, Record{receiver.frame, position->clock.nsec, 0, {}});
     receiver.nextStart = started + duration * 1e6 / rate;
     bool any = false;
     while (pw_buffer* buffer = pw_filter_dequeue_buffer(receiver.port)) {
@@ -135,7 +140,10 @@ void OnProcess(void* data, spa_io_position* position) {
                     continue;
                 }
                 Record record{
-                    receiver.frame + control->offset, static_cast<std::uint8_t>(size), {}};
+                    receiver.frame + control->offset,
+                    position->clock.nsec + std::uint64_t{control->offset} * 1'000'000'000u / rate,
+                    static_cast<std::uint8_t>(size),
+                    {}};
                 for (std::uint32_t i = 0; i < size; ++i) record.bytes[i] = bytes[i];
                 Put(receiver, record);
                 any = true;
@@ -189,11 +197,15 @@ bool Drain(Receiver& receiver) {
     std::string lines;
     Record record;
     while (receiver.ring.Pop(record)) {
-        if (receiver.frames)
-            lines += (record.size == 0 ? "off " : "") + std::to_string(record.frame) +
+        const bool stamped = receiver.stamp != Receiver::Stamp::kNone;
+        if (stamped)
+            lines += (record.size == 0 ? "off " : "") +
+                     std::to_string(receiver.stamp == Receiver::Stamp::kFrames
+                                        ? record.frame
+                                        : record.nanoseconds / 1000) +
                      (record.size == 0 ? "" : " ");
         if (record.size == 0) {
-            lines += receiver.frames ? "\n" : "";
+            lines += stamped ? "\n" : "";
             continue;
         }
         char hex[4];
@@ -217,7 +229,8 @@ bool InputEnded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "frames"))
+    const std::string stamp = argc == 3 ? argv[2] : "";
+    if (argc != 2 && !(argc == 3 && (stamp == "frames" || stamp == "times")))
         return 2;
     signal(SIGTERM, OnSignal);
     signal(SIGINT, OnSignal);
@@ -225,7 +238,9 @@ int main(int argc, char** argv) {
     pw_init(nullptr, nullptr);
     pw_log_set_level(SPA_LOG_LEVEL_NONE);
     Receiver receiver;
-    receiver.frames = argc == 3;
+    receiver.stamp = stamp == "frames"  ? Receiver::Stamp::kFrames
+                     : stamp == "times" ? Receiver::Stamp::kTimes
+                                        : Receiver::Stamp::kNone;
     sem_init(&receiver.arrived, 0, 0);
     receiver.loop = pw_thread_loop_new("receiver", nullptr);
     // Real-time, as the output's and the daemon's data threads are: a receiver
