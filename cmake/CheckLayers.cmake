@@ -29,6 +29,8 @@ set(layers
   # The program, with its platform branches in folders of their own.
   "app app/*/*      | core midi settings ui app midi/*/Platform*.h settings/*/Platform*.h"
   "bench            | core midi settings ui app bench settings/memory"
+  # The bench tools pick the Linux service's route (native or JACK) themselves.
+  "bench/MidiRoute* | core midi bench midi/linux/*.h"
   "bench/check      | core bench"
   # The platform choice is where the port and the store meet their backends.
   "midi/Platform*     | midi/*/*.h"
