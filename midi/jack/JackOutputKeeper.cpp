@@ -26,7 +26,8 @@ std::string Quoted(const std::optional<std::string>& destination) {
 }  // namespace
 
 struct JackOutputKeeper::Shared {
-    Shared(std::string clientName, Notices say) : name(std::move(clientName)), notices(std::move(say)) {}
+    Shared(std::string clientName, Notices say)
+        : name(std::move(clientName)), notices(std::move(say)) {}
 
     const std::string name;
     const Notices notices;
@@ -36,6 +37,9 @@ struct JackOutputKeeper::Shared {
     /// libjack calls the thread has come back from: a sign of a server that
     /// answers, beside the process cycles.
     std::atomic<std::uint64_t> progress{0};
+    /// A new client is being opened: in a process that has just started, on
+    /// a busy machine, libjack takes its time over it without a sign.
+    std::atomic<bool> newClient{false};
 
     std::mutex lock;
     std::condition_variable changed;
@@ -112,8 +116,11 @@ struct JackOutputKeeper::Shared {
         if (output && !output->Activate())
             DropClient();
         Step();
-        if (!output)
+        if (!output) {
+            newClient.store(true);
             output = JackMidiOutput::Open(name, name, std::nullopt, words, Events());
+            newClient.store(false);
+        }
         Step();
         if (!output)
             return Outcome::kNoServer;
@@ -267,8 +274,8 @@ JackOutputKeeper::Outcome JackOutputKeeper::Open(const std::optional<std::string
     s.wantOpen = true;
     s.destination = destination;
     s.changed.notify_all();
-    // Waits while the server shows signs of life, up to the connection's
-    // own bound and a little more.
+    // Waits while the server shows signs of life, or a new client is being
+    // opened, up to the connection's own bound and a little more.
     const auto end = Clock::now() + JackMidiOutput::kConnectBound + kAnswerBound;
     std::uint64_t signs = s.Signs();
     while (s.handled < request) {
@@ -276,7 +283,7 @@ JackOutputKeeper::Outcome JackOutputKeeper::Open(const std::optional<std::string
         if (s.changed.wait_until(guard, check, [&] { return s.handled >= request; }))
             break;
         const std::uint64_t now = s.Signs();
-        if (Clock::now() >= end || now == signs)
+        if (Clock::now() >= end || (now == signs && !s.newClient.load()))
             break;
         signs = now;
     }

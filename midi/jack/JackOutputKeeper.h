@@ -37,7 +37,9 @@ public:
 
     /// How long an open waits while the server shows no sign of life (no
     /// process cycle, no call returning): a server that answers and runs
-    /// cycles keeps the open waiting up to the connection's own bound.
+    /// cycles keeps the open waiting up to the connection's own bound, and
+    /// so does the open of a new client (the first, or the first on a new
+    /// server), which a busy machine holds up without a sign.
     static constexpr std::chrono::milliseconds kAnswerBound{400};
     /// How often a server is looked for while the chosen output's has gone.
     static constexpr std::chrono::seconds kLookAgain{1};
