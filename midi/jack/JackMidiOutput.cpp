@@ -385,13 +385,13 @@ void JackMidiOutput::Process(std::uint32_t frames) {
         const double started =
             static_cast<double>(jack_get_time()) - static_cast<double>(since) * 1e6 / rate;
         clock_.Cycle(started, frames, rate, announced_.exchange(false, std::memory_order_acq_rel));
-        largestPeriod_ = std::max(largestPeriod_, clock_.PeriodMicroseconds());
     }
     const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
     // A word sent just after a cycle started, and due then, falls due one
     // latency later: past the start of the cycle after next at the latest,
     // however the period changed meanwhile. Twice that is beyond any word.
-    const auto latency = static_cast<std::uint32_t>(largestPeriod_) +
+    const auto latency = static_cast<std::uint32_t>(clock_.LatencyPeriodMicroseconds() +
+                                                    clock_.ShiftMicroseconds()) +
                          static_cast<std::uint32_t>(kHeadroomMicroseconds);
     const std::uint32_t ahead = 2 * latency;
     void* buffer = jack_port_get_buffer(port_, frames);
@@ -401,6 +401,8 @@ void JackMidiOutput::Process(std::uint32_t frames) {
     // to keep to.
     std::uint32_t lastOffset = 0;
     while (const StampedWord* word = words_.ring.Front()) {
+        if (word->due)
+            clock_.DueWordWaiting();
         // A hand move, or any word while the server tells no rate, at once.
         const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
                                                                  frames, rate, lastOffset, ahead)

@@ -93,11 +93,10 @@ public:
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
     /// How long after it fell due a fade tick's words leave, beyond the
-    /// largest period the server has run at: room for the user-interface
-    /// thread to come to a tick late (a busy machine keeps a thread of
-    /// normal priority waiting for milliseconds) without the tick leaving
-    /// late. The latency is raised only when a larger period appears, so
-    /// the spacing between ticks stays as it was due.
+    /// largest period of the last second (and the span of cycles the server
+    /// skipped, see CycleClock): room for the user-interface thread to come
+    /// to a tick late (a busy machine keeps a thread of normal priority
+    /// waiting for milliseconds) without the tick leaving late.
     static constexpr std::chrono::milliseconds kHeadroom{10};
     static constexpr std::int64_t kHeadroomMicroseconds =
         std::chrono::microseconds(kHeadroom).count();
@@ -181,7 +180,6 @@ private:
     JackOutputEvents events_;
     // The process thread's own.
     CycleClock clock_;
-    double largestPeriod_{0};  // µs
     std::atomic<bool> announced_{false};
     bool active_{false};
 
