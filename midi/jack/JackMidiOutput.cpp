@@ -1,11 +1,15 @@
 #include "midi/jack/JackMidiOutput.h"
 
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 namespace faderwell {
 
@@ -28,6 +32,37 @@ std::string ClientName(const std::string& name, int suffix) {
 }
 
 void SilentMessage(const char*) {}
+
+/// Held while a client picks its name and takes its place in the graph.
+/// PipeWire leaves two clients asking for one name at once with that name
+/// each, and shows each of them the other under a name of its own making,
+/// so no client can tell from its own view; copies of the program on one
+/// server take turns instead, each opening once the one before is in the
+/// graph. The lock lies in the server's runtime directory; without one,
+/// nothing is held.
+class NameLock {
+public:
+    NameLock() {
+        const char* dir = std::getenv("PIPEWIRE_RUNTIME_DIR");
+        if (dir == nullptr || *dir == '\0')
+            dir = std::getenv("XDG_RUNTIME_DIR");
+        if (dir == nullptr || *dir == '\0')
+            return;
+        const std::string path = std::string(dir) + "/faderwell-jack-names.lock";
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~NameLock() {
+        if (fd_ >= 0)
+            ::close(fd_);  // lets go of the lock
+    }
+    NameLock(const NameLock&) = delete;
+    NameLock& operator=(const NameLock&) = delete;
+
+private:
+    int fd_{-1};
+};
 
 }  // namespace
 
@@ -61,6 +96,7 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
                                                      const std::optional<std::string>& destination,
                                                      JackWordQueue& words,
                                                      JackOutputEvents events) {
+    const NameLock turn;
     for (int suffix = 0; suffix <= kLastNameSuffix; ++suffix) {
         auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput(words, events));
         switch (output->Start(ClientName(client, suffix), port)) {
