@@ -460,14 +460,12 @@ TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheOutputComesBackByItsel
     const std::string caption = port.Caption();
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
-    {
-        ClientCounter watch;
-        ASSERT_TRUE(watch.Ready());
-        server.Kill();
-        ASSERT_TRUE(PollUntil([&] { return watch.serverGone.load(); }, 10s));
-    }
+    // The output says when it has learnt of the end; no other client of this
+    // process may look meanwhile (jackd's libjack shares a dead server's
+    // sockets between the clients of a process).
+    server.Kill();
+    ASSERT_TRUE(PollUntil([&] { return said.Holding("the JACK server has gone") == 1; }, 10s));
     receiver->Quit();
-    EXPECT_TRUE(PollUntil([&] { return said.Holding("the JACK server has gone") == 1; }, 10s));
     // Dead, the output takes words without waiting, and keeps none of them.
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kFloodWords; ++i) port.SendShortMessage(ChannelVolumeMessage(5, 7, 27));
@@ -595,7 +593,8 @@ TEST_P(JackLife, TwoProgramsStartedAtOnceHaveANameEachAndReachTheSameReceiver) {
     // moment: the server sees two clients asking for the same name.
     MidiOutPort& first = port;
     LinuxMidiOutService secondService;
-    MidiOutPort second(secondService, values);
+    ProcessValues secondValues{Defaults::Values()};
+    MidiOutPort second(secondService, secondValues);
     testing::AssertionResult secondPicked = testing::AssertionSuccess();
     std::thread other([&] { secondPicked = PickTheReceiver(second); });
     ASSERT_TRUE(PickTheReceiver(first));
