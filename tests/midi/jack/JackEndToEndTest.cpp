@@ -597,8 +597,9 @@ TEST_P(JackLife, TwoProgramsStartedAtOnceHaveANameEachAndReachTheSameReceiver) {
     MidiOutPort second(secondService, secondValues);
     testing::AssertionResult secondPicked = testing::AssertionSuccess();
     std::thread other([&] { secondPicked = PickTheReceiver(second); });
-    ASSERT_TRUE(PickTheReceiver(first));
+    const testing::AssertionResult firstPicked = PickTheReceiver(first);
     other.join();
+    ASSERT_TRUE(firstPicked);
     ASSERT_TRUE(secondPicked);
 
     const std::vector<std::string> names{"Faderwell Standard:Faderwell Standard",
