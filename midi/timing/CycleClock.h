@@ -26,11 +26,13 @@ namespace faderwell {
 /// period or the rate, which the server announces.
 ///
 /// Beside the schedule it keeps what a word's latency is made of: the
-/// period words wait for (the largest of the last second, so that it comes
-/// down once a smaller period has held for a second), and the span the
-/// schedule was pushed back by cycles the server skipped, which holds the
-/// words due meanwhile at their spacing, later by that span, until no word
-/// has been due for a second.
+/// period words wait for (the largest the server has run at, coming down
+/// once a smaller period has held for a second), and the span the schedule
+/// was pushed back by cycles the server skipped, which holds the words due
+/// meanwhile at their spacing, later by that span. Both come down by
+/// kEaseRate of the time that passes, so that no two words' spacing
+/// shrinks by more than a hundredth, and the skipped span goes at once when
+/// no word has been due for a second.
 ///
 /// Called by the process thread only: no allocation, no lock.
 class CycleClock {
@@ -44,6 +46,9 @@ public:
     /// How long a smaller period holds, or no word is due, before the
     /// latency lets go of what it added for the larger one or the skip.
     static constexpr double kSettleMicroseconds = 1'000'000.0;
+    /// How fast the latency comes down: µs per µs that passes. A fade's
+    /// 50 ms interval shrinks by half a millisecond, too little to hear.
+    static constexpr double kEaseRate = 0.01;
 
     /// At the start of every cycle: the server's account of when the cycle
     /// started (µs), its length in frames, the sample rate, and whether the
@@ -54,13 +59,14 @@ public:
         // How far this cycle starts from where the schedule so far puts it:
         // later by the cycles the server skipped, earlier where the last
         // jump was only a late account.
-        if (count_ > 0) {
-            const double gap = started - (start_ + PeriodMicroseconds());
-            if (gap > kJumpMicroseconds || gap < 0)
-                shift_ = std::max(0.0, shift_ + gap);
-        }
+        const double gap = count_ > 0 ? started - (start_ + PeriodMicroseconds()) : 0.0;
+        if (gap > kJumpMicroseconds || gap < 0)
+            shift_ = std::max(0.0, shift_ + gap);
         if (shift_ > 0 && started - lastDue_ > kSettleMicroseconds)
             shift_ = 0;
+        const double ease = PeriodMicroseconds() * kEaseRate;
+        if (count_ > 0 && gap <= kJumpMicroseconds)
+            shift_ = std::max(0.0, shift_ - ease);
         if (!fresh)
             elapsed_ += static_cast<double>(frames_) * 1e6 / static_cast<double>(rate_);
         frames_ = frames;
@@ -76,9 +82,9 @@ public:
             smallerSince_.reset();
         } else if (!smallerSince_) {
             smallerSince_ = start_;
-        } else if (start_ - *smallerSince_ >= kSettleMicroseconds) {
-            latencyPeriod_ = period;
-            smallerSince_.reset();
+        } else if (start_ - *smallerSince_ >= kSettleMicroseconds && shift_ == 0) {
+            // One at a time: the skipped span first.
+            latencyPeriod_ = std::max(period, latencyPeriod_ - period * kEaseRate);
         }
         return start_;
     }
@@ -87,10 +93,11 @@ public:
     /// holds while words keep coming.
     void DueWordWaiting() { lastDue_ = start_; }
     /// The period a word due now waits for at most (µs): the largest the
-    /// server has run at within the last second.
+    /// server has run at, coming down at kEaseRate once a smaller period
+    /// has held for a second.
     double LatencyPeriodMicroseconds() const { return latencyPeriod_; }
     /// How much later than due the words leave for the cycles the server
-    /// skipped (µs).
+    /// skipped (µs), coming down at kEaseRate.
     double ShiftMicroseconds() const { return shift_; }
 
     /// The newest cycle's start on the schedule (µs) and length (µs).
