@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,8 +53,11 @@ int main(int argc, char* argv[]) {
     DesktopPageOpener opener;
 
     // Where MIDI goes, and why it goes nowhere, for whoever started the
-    // program from a terminal; the windows say nothing of it.
-    const auto toStandardError = [](std::string_view line) { std::cerr << line << '\n'; };
+    // program from a terminal; the windows say nothing of it. One write a
+    // line: the MIDI output may say its lines from a thread of its own.
+    const auto toStandardError = [](std::string_view line) {
+        std::cerr << (std::string(line) + '\n') << std::flush;
+    };
     Program program(Platform{*midi, *registry, prompts, opener, toStandardError});
     // The session or a service manager ending the program: leave at once.
     const TerminationSignals termination([&program] { program.EndSession(); });

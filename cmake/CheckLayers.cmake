@@ -52,8 +52,9 @@ set(system_headers
   "benchmark/*            | bench"
   "gtest/*                | bench/check"
   # POSIX: the settings file's atomic replace, the windows' timer, the
-  # program's signals, the measurements' processes and clocks.
-  "unistd.h fcntl.h pwd.h poll.h pthread.h sched.h signal.h time.h sys/* | settings/regfile ui app app/posix bench bench/check"
+  # program's signals, the JACK output's name lock, the measurements'
+  # processes and clocks.
+  "unistd.h fcntl.h pwd.h poll.h pthread.h sched.h signal.h time.h sys/* | settings/regfile ui app app/posix midi/jack bench bench/check"
 )
 
 set(standard_library

@@ -38,6 +38,15 @@ std::string Quoted(std::string_view text) {
 MidiOutPort::MidiOutPort(MidiOutService& service, ProcessValues& values)
     : service_(service), values_(values) {}
 
+MidiOutPort::~MidiOutPort() {
+    service_.SetNotices({});
+}
+
+void MidiOutPort::SetNotices(Notices notices) {
+    notices_ = std::move(notices);
+    service_.SetNotices([this](std::string_view line) { Say(line); });
+}
+
 void MidiOutPort::BuildOutputList() {
     deviceCount_ = service_.DeviceCount() % kCountModulus;
     if (const std::string advice = service_.MissingSystemAdvice(); !advice.empty())

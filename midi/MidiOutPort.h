@@ -23,15 +23,22 @@ namespace faderwell {
 ///
 /// It says where MIDI goes, in one plain English line each, through the
 /// notices it is given: at start-up when there is no MIDI system or the
-/// stored output is not listed, and why an open failed.
+/// stored output is not listed, why an open failed, and what the service
+/// says of the open output meanwhile.
 class MidiOutPort final : public MidiSink {
 public:
     using Notices = std::function<void(std::string_view line)>;
 
     MidiOutPort(MidiOutService& service, ProcessValues& values);
+    /// The service says nothing more through the port.
+    ~MidiOutPort() override;
+    MidiOutPort(const MidiOutPort&) = delete;
+    MidiOutPort& operator=(const MidiOutPort&) = delete;
 
-    /// Where the lines go; nowhere until set.
-    void SetNotices(Notices notices) { notices_ = std::move(notices); }
+    /// Where the lines go, the service's among them; nowhere until set.
+    /// Set it once, before the list is built: the service may say its lines
+    /// from a thread of its own.
+    void SetNotices(Notices notices);
 
     /// Builds the output list once: "(None)", "MIDI MAPPER", then every
     /// device in device order. The device count is taken here, modulo 256.

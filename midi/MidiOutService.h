@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/Messages.h"
 #include "midi/OutputName.h"
@@ -30,6 +32,12 @@ public:
     /// After DeviceCount: one plain line saying that no MIDI system at all
     /// was found and what to start; empty when there is one.
     virtual std::string MissingSystemAdvice() { return {}; }
+    /// Where the service says, in one plain English line each, what befalls
+    /// the open output between the calls (a server that went and came
+    /// back). It may say so from any thread.
+    virtual void SetNotices(std::function<void(std::string_view line)> notices) {
+        static_cast<void>(notices);
+    }
     /// Why an open returned `code`, in a few plain English words.
     virtual std::string OpenFailureReason(unsigned code);
     /// Opens the system's MIDI mapper (or what stands for it). Returns 0 on

@@ -29,12 +29,27 @@ std::string_view WithoutAddress(std::string_view name) {
                : name;
 }
 
+/// The device `matches` picks among `devices`: the one at `storedDevice`,
+/// otherwise the first.
+template <typename Matches>
+std::optional<std::size_t> Pick(const std::vector<NamedDevice>& devices,
+                                std::optional<std::size_t> storedDevice, Matches matches) {
+    if (storedDevice && *storedDevice < devices.size() && matches(devices[*storedDevice]))
+        return storedDevice;
+    for (std::size_t device = 0; device < devices.size(); ++device) {
+        if (matches(devices[device]))
+            return device;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string LastingName(std::string_view name, DeviceNaming naming) {
     if (naming == DeviceNaming::kLasting)
         return std::string(name);
-    name = WithoutAddress(name);
+    if (naming == DeviceNaming::kAlsaSequencer)
+        name = WithoutAddress(name);
     std::string lasting;
     while (!name.empty()) {
         const std::size_t open = name.find('(');
@@ -60,19 +75,12 @@ std::string LastingName(std::string_view name, DeviceNaming naming) {
 std::optional<std::size_t> FindByName(const std::vector<NamedDevice>& devices,
                                       std::string_view stored,
                                       std::optional<std::size_t> storedDevice) {
-    std::optional<std::size_t> found;
-    for (std::size_t device = 0; device < devices.size(); ++device) {
-        const NamedDevice& candidate = devices[device];
-        if (LastingName(candidate.name, candidate.naming) !=
-            LastingName(stored, candidate.naming)) {
-            continue;
-        }
-        if (device == storedDevice)
-            return device;
-        if (!found)
-            found = device;
-    }
-    return found;
+    if (const auto exact = Pick(devices, storedDevice,
+                                [&](const NamedDevice& device) { return device.name == stored; }))
+        return exact;
+    return Pick(devices, storedDevice, [&](const NamedDevice& device) {
+        return LastingName(device.name, device.naming) == LastingName(stored, device.naming);
+    });
 }
 
 }  // namespace faderwell

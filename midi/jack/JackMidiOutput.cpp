@@ -1,11 +1,15 @@
 #include "midi/jack/JackMidiOutput.h"
 
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 namespace faderwell {
 
@@ -29,6 +33,37 @@ std::string ClientName(const std::string& name, int suffix) {
 
 void SilentMessage(const char*) {}
 
+/// Held while a client picks its name and takes its place in the graph.
+/// PipeWire leaves two clients asking for one name at once with that name
+/// each, and shows each of them the other under a name of its own making,
+/// so no client can tell from its own view; copies of the program on one
+/// server take turns instead, each opening once the one before is in the
+/// graph. The lock lies in the server's runtime directory; without one,
+/// nothing is held.
+class NameLock {
+public:
+    NameLock() {
+        const char* dir = std::getenv("PIPEWIRE_RUNTIME_DIR");
+        if (dir == nullptr || *dir == '\0')
+            dir = std::getenv("XDG_RUNTIME_DIR");
+        if (dir == nullptr || *dir == '\0')
+            return;
+        const std::string path = std::string(dir) + "/faderwell-jack-names.lock";
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~NameLock() {
+        if (fd_ >= 0)
+            ::close(fd_);  // lets go of the lock
+    }
+    NameLock(const NameLock&) = delete;
+    NameLock& operator=(const NameLock&) = delete;
+
+private:
+    int fd_{-1};
+};
+
 }  // namespace
 
 struct JackMidiOutput::Callbacks {
@@ -42,9 +77,9 @@ struct JackMidiOutput::Callbacks {
         static_cast<JackMidiOutput*>(self)->ServerEnded();
     }
     static void Shutdown(void* self) { static_cast<JackMidiOutput*>(self)->ServerEnded(); }
-    static void PortRegistration(jack_port_id_t, int registered, void* self) {
+    static void PortRegistration(jack_port_id_t id, int registered, void* self) {
         if (registered != 0)
-            static_cast<JackMidiOutput*>(self)->PortRegistered();
+            static_cast<JackMidiOutput*>(self)->PortRegistered(id);
     }
     static int BufferSize(jack_nframes_t, void* self) {
         static_cast<JackMidiOutput*>(self)->Announce();
@@ -56,11 +91,14 @@ struct JackMidiOutput::Callbacks {
     }
 };
 
-std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(
-    const std::string& client, const std::string& port,
-    const std::optional<std::string>& destination) {
+std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
+                                                     const std::string& port,
+                                                     const std::optional<std::string>& destination,
+                                                     JackWordQueue& words,
+                                                     JackOutputEvents events) {
+    const NameLock turn;
     for (int suffix = 0; suffix <= kLastNameSuffix; ++suffix) {
-        auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput());
+        auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput(words, events));
         switch (output->Start(ClientName(client, suffix), port)) {
             case Started::kNo:
                 return nullptr;
@@ -118,7 +156,7 @@ JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const s
     // One that started at the same moment.
     if (jack_port_by_name(client_, jack_port_name(port_)) != port_)
         return Started::kNameTaken;
-    follower_ = std::thread(&JackMidiOutput::Follow, this);
+    follower_ = std::thread(&JackMidiOutput::FollowInput, this);
     return Started::kYes;
 }
 
@@ -129,11 +167,13 @@ bool JackMidiOutput::Activate() {
         // holds a connection made before then for the change after: on a busy
         // machine that has cost a whole round of words on jackd. A cycle of
         // our own is the graph with us in it.
-        const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+        const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
         if (active_)
             WaitFor(
                 caller_,
-                [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+                [&] {
+                    return words_.cycles.load(std::memory_order_acquire) >= seen + kSettlingCycles;
+                },
                 Clock::now() + kConnectBound);
     }
     return active_ && !ServerGone();
@@ -162,21 +202,41 @@ bool JackMidiOutput::ConnectTo(const std::string& destination) {
         // and connect again, and PipeWire then drops the link being made.
         const std::lock_guard lock(followLock_);
         followed_ = destination;
+        const std::lock_guard name(nameLock_);
+        followedName_ = destination;
     }
-    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
     return WaitFor(
-        caller_, [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+        caller_,
+        [&] { return words_.cycles.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
         deadline);
+}
+
+bool JackMidiOutput::Follow(const std::string& destination) {
+    if (!Activate())
+        return false;
+    {
+        const std::lock_guard lock(followLock_);
+        followed_ = destination;
+        const std::lock_guard name(nameLock_);
+        followedName_ = destination;
+    }
+    // Registered before the names were set: the follower would not hear of it.
+    if (jack_port_by_name(client_, destination.c_str()) != nullptr)
+        WakeFollower();
+    return true;
 }
 
 void JackMidiOutput::Disconnect() {
     {
         const std::lock_guard lock(followLock_);
         followed_.clear();
+        const std::lock_guard name(nameLock_);
+        followedName_.clear();
     }
     if (ServerGone() || !active_)
         return;
-    if (sent_)
+    if (words_.sent.load() || !words_.ring.Empty())
         Drain(kDrainBound);
     jack_port_disconnect(client_, port_);
     // PipeWire's libjack takes a link that it still lists for a new one:
@@ -189,12 +249,28 @@ void JackMidiOutput::Disconnect() {
     active_ = false;
 }
 
-void JackMidiOutput::PortRegistered() {
+void JackMidiOutput::PortRegistered(std::uint32_t id) {
+    // Only the followed input's return counts: any other port registering
+    // leaves the connections as the user made them. Looking a port up asks
+    // the server nothing, so it may be done here.
+    const jack_port_t* port = jack_port_by_id(client_, id);
+    const char* name = port != nullptr ? jack_port_name(port) : nullptr;
+    if (name == nullptr)
+        return;
+    {
+        const std::lock_guard lock(nameLock_);
+        if (followedName_.empty() || followedName_ != name)
+            return;
+    }
+    WakeFollower();
+}
+
+void JackMidiOutput::WakeFollower() {
     if (!registered_.exchange(true))
         registration_.release();
 }
 
-void JackMidiOutput::Follow() {
+void JackMidiOutput::FollowInput() {
     // libjack lets no client call the server from its callbacks: the
     // connection is made here, on a thread of our own.
     while (true) {
@@ -214,11 +290,16 @@ void JackMidiOutput::Follow() {
         WaitForWordsSoFar(following_, Clock::now() + kConnectBound);
         if (stopFollowing_.load())
             return;
-        const std::lock_guard lock(followLock_);
-        if (!followed_.empty() && !ServerGone() &&
-            jack_port_connected_to(port_, followed_.c_str()) == 0 &&
-            jack_port_by_name(client_, followed_.c_str()) != nullptr)
-            jack_connect(client_, jack_port_name(port_), followed_.c_str());
+        bool connected = false;
+        {
+            const std::lock_guard lock(followLock_);
+            connected = !followed_.empty() && !ServerGone() &&
+                        jack_port_connected_to(port_, followed_.c_str()) == 0 &&
+                        jack_port_by_name(client_, followed_.c_str()) != nullptr &&
+                        jack_connect(client_, jack_port_name(port_), followed_.c_str()) == 0;
+        }
+        if (connected && events_.reconnected)
+            events_.reconnected();
     }
 }
 
@@ -226,7 +307,7 @@ void JackMidiOutput::StopFollowing() {
     if (!follower_.joinable())
         return;
     stopFollowing_.store(true);
-    PortRegistered();
+    WakeFollower();
     following_.Wake();
     follower_.join();
 }
@@ -235,17 +316,15 @@ JackMidiOutput::~JackMidiOutput() {
     StopFollowing();
     if (client_ == nullptr)
         return;
-    if (active_ && sent_)
+    if (active_ && (words_.sent.load() || !words_.ring.Empty()))
         Drain(kDrainBound);
     // Closing the client stops its process thread; only then may the ring
     // and everything else it reads go.
     jack_client_close(client_);
 }
 
-void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
-                          std::optional<Clock::time_point> due) {
-    if (ServerGone() || size == 0 || size > 3)
-        return;
+StampedWord JackMidiOutput::Stamp(const std::uint8_t* bytes, std::size_t size,
+                                  std::optional<Clock::time_point> due) {
     StampedWord word;
     if (due) {
         // The server's clock and the steady clock run at the same rate; only
@@ -261,24 +340,22 @@ void JackMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
                                                  late.count(), 0, static_cast<std::int64_t>(now))));
         word.due = true;
     }
-    word.size = static_cast<std::uint8_t>(size);
-    std::copy_n(bytes, size, word.bytes.begin());
-    sent_ = true;
-    if (!ring_.Push(word))
-        ++dropped_;
+    word.size = static_cast<std::uint8_t>(std::min<std::size_t>(size, word.bytes.size()));
+    std::copy_n(bytes, word.size, word.bytes.begin());
+    return word;
 }
 
 void JackMidiOutput::Drain(std::chrono::milliseconds bound) {
     const auto deadline = Clock::now() + bound;
     if (!WaitFor(
-            caller_, [this] { return ring_.Empty(); }, deadline))
+            caller_, [this] { return words_.ring.Empty(); }, deadline))
         return;
-    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
     if (WaitFor(
             caller_,
-            [&] { return cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
+            [&] { return words_.cycles.load(std::memory_order_acquire) >= seen + kSettlingCycles; },
             deadline))
-        sent_ = false;  // nothing left to wait for at the next close
+        words_.sent.store(false);  // nothing left to wait for at the next close
 }
 
 template <typename Condition>
@@ -310,11 +387,12 @@ bool JackMidiOutput::WaitForWordsSoFar(Waiter& waiter, Clock::time_point deadlin
     const std::uint64_t headroom =
         std::uint64_t{jack_get_sample_rate(client_)} * kHeadroomMicroseconds / 1'000'000;
     const std::uint64_t turn = (headroom + 2 * period) / period + kSettlingCycles;
-    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
     return WaitFor(
         waiter,
         [&] {
-            return stopFollowing_.load() || cycles_.load(std::memory_order_acquire) >= seen + turn;
+            return stopFollowing_.load() ||
+                   words_.cycles.load(std::memory_order_acquire) >= seen + turn;
         },
         deadline);
 }
@@ -325,8 +403,12 @@ void JackMidiOutput::Wake() {
 }
 
 void JackMidiOutput::ServerEnded() {
-    gone_.store(true);
+    // Both shutdown callbacks may come: the owner hears of it once.
+    if (gone_.exchange(true))
+        return;
     Wake();
+    if (events_.serverGone)
+        events_.serverGone();
 }
 
 void JackMidiOutput::Process(std::uint32_t frames) {
@@ -339,13 +421,13 @@ void JackMidiOutput::Process(std::uint32_t frames) {
         const double started =
             static_cast<double>(jack_get_time()) - static_cast<double>(since) * 1e6 / rate;
         clock_.Cycle(started, frames, rate, announced_.exchange(false, std::memory_order_acq_rel));
-        largestPeriod_ = std::max(largestPeriod_, clock_.PeriodMicroseconds());
     }
     const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
     // A word sent just after a cycle started, and due then, falls due one
     // latency later: past the start of the cycle after next at the latest,
     // however the period changed meanwhile. Twice that is beyond any word.
-    const auto latency = static_cast<std::uint32_t>(largestPeriod_) +
+    const auto latency = static_cast<std::uint32_t>(clock_.LatencyPeriodMicroseconds() +
+                                                    clock_.ShiftMicroseconds()) +
                          static_cast<std::uint32_t>(kHeadroomMicroseconds);
     const std::uint32_t ahead = 2 * latency;
     void* buffer = jack_port_get_buffer(port_, frames);
@@ -354,7 +436,9 @@ void JackMidiOutput::Process(std::uint32_t frames) {
     // in this cycle or a cycle before, so the frame it took is all there is
     // to keep to.
     std::uint32_t lastOffset = 0;
-    while (const StampedWord* word = ring_.Front()) {
+    while (const StampedWord* word = words_.ring.Front()) {
+        if (word->due)
+            clock_.DueWordWaiting();
         // A hand move, or any word while the server tells no rate, at once.
         const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
                                                                  frames, rate, lastOffset, ahead)
@@ -365,9 +449,9 @@ void JackMidiOutput::Process(std::uint32_t frames) {
         if (jack_midi_event_write(buffer, *offset, word->bytes.data(), word->size) != 0)
             break;
         lastOffset = *offset;
-        ring_.Pop();
+        words_.ring.Pop();
     }
-    cycles_.fetch_add(1, std::memory_order_release);
+    words_.cycles.fetch_add(1, std::memory_order_release);
     Wake();
 }
 

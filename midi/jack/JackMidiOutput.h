@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,24 +21,44 @@ typedef struct _jack_port jack_port_t;
 
 namespace faderwell {
 
+/// The words on their way to a JACK output, and the process cycles that
+/// took them: they outlive every client, so that the thread that hands words
+/// over never touches a client, which the server's end may take away.
+struct JackWordQueue {
+    StampedWordRing ring;
+    /// Handed over since the last complete drain (the sending thread sets
+    /// it, the thread that drains clears it).
+    std::atomic<bool> sent{false};
+    /// Process cycles completed by whichever client takes the words.
+    std::atomic<std::uint64_t> cycles{0};
+};
+
+/// What a JACK output tells its owner, from libjack's threads.
+struct JackOutputEvents {
+    /// The server has gone (shut down, crashed, or threw the client out).
+    std::function<void()> serverGone;
+    /// The followed input came back and is connected again.
+    std::function<void()> reconnected;
+};
+
 /// One MIDI output port of the program's own on a JACK server (jackd or
-/// PipeWire's JACK), written directly on libjack.
+/// PipeWire's JACK), written directly on libjack. Its calls that wait for
+/// the server (open, activate, connect, disconnect, close) are made by the
+/// one thread that owns it, never by the user-interface thread.
 ///
-/// The user-interface thread hands words over with `Send`; the server's
-/// process thread takes them from a lock-free ring, in order. A word with
-/// no due moment (a hand move) leaves in the next cycle; a fade tick's
-/// words leave together at the frame of the moment the tick fell due plus
-/// one fixed latency, so the ticks' spacing at the wire equals their
-/// spacing as due, across period and rate changes and new schedules of
-/// the server alike.
-/// `Send` never waits: a full ring (a stalled server) drops the word. Once
-/// the server has gone, nothing is written any more and closing costs
-/// nothing. The destructor drains what was sent (bounded), then closes the
-/// client before anything the process thread reads is freed.
+/// Words are handed over through a `JackWordQueue`; the server's process
+/// thread takes them from its lock-free ring, in order. A word with no due
+/// moment (a hand move) leaves in the next cycle; a fade tick's words leave
+/// together at the frame of the moment the tick fell due plus one latency,
+/// so the ticks' spacing at the wire equals their spacing as due, across
+/// period and rate changes and new schedules of the server alike. The
+/// destructor drains what was sent (bounded), then closes the client before
+/// anything the process thread reads is freed.
 ///
 /// The input it was connected to is followed: should it go away and a port
-/// of the same name appear again (a synthesizer restarted), the output
-/// connects to it again by itself.
+/// of the same name register again (a synthesizer restarted), the output
+/// connects to it again by itself. A connection someone else removed while
+/// the input stayed is left removed.
 class JackMidiOutput {
 public:
     /// How long an open waits for its connection and a close for its words
@@ -54,8 +75,10 @@ public:
     /// Never starts a server. Where another client already has the name
     /// (PipeWire leaves names as they are asked for), the client takes the
     /// first free one of `client-01` to `client-99`, as jackd does itself.
+    /// `words` and `events` must outlive the output.
     static std::unique_ptr<JackMidiOutput> Open(const std::string& client, const std::string& port,
-                                                const std::optional<std::string>& destination);
+                                                const std::optional<std::string>& destination,
+                                                JackWordQueue& words, JackOutputEvents events = {});
     /// The MIDI inputs of a running server, which are the destinations an
     /// output can connect to ("client:port"); nothing when no server runs.
     /// Listed by a client named `client` that is never activated and goes
@@ -70,22 +93,21 @@ public:
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
     /// How long after it fell due a fade tick's words leave, beyond the
-    /// largest period the server has run at: room for the user-interface
-    /// thread to come to a tick late (a busy machine keeps a thread of
-    /// normal priority waiting for milliseconds) without the tick leaving
-    /// late. The latency is raised only when a larger period appears, so
-    /// the spacing between ticks stays as it was due.
+    /// largest period of the last second (and the span of cycles the server
+    /// skipped, see CycleClock): room for the user-interface thread to come
+    /// to a tick late (a busy machine keeps a thread of normal priority
+    /// waiting for milliseconds) without the tick leaving late.
     static constexpr std::chrono::milliseconds kHeadroom{10};
     static constexpr std::int64_t kHeadroomMicroseconds =
         std::chrono::microseconds(kHeadroom).count();
 
-    /// Hands one message of one to three bytes over. With `due` (a moment
-    /// on the steady clock: a fade tick's) it leaves at the frame of that
-    /// moment plus the latency; without, in the next cycle. Never before a
-    /// word handed over earlier. Dropped (and counted) when the ring is
-    /// full; ignored once the server has gone.
-    void Send(const std::uint8_t* bytes, std::size_t size,
-              std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
+    /// One message of one to three bytes as a JACK output's process thread
+    /// takes it from the queue. With `due` (a moment on the steady clock: a
+    /// fade tick's) it leaves at the frame of that moment plus the latency;
+    /// without, in the next cycle; never before a word handed over earlier.
+    /// Needs no client: the thread that hands words over calls it.
+    static StampedWord Stamp(const std::uint8_t* bytes, std::size_t size,
+                             std::optional<std::chrono::steady_clock::time_point> due);
     /// Waits, at most `bound`, until every word handed over has left.
     /// Returns at once when the server has gone.
     void Drain(std::chrono::milliseconds bound);
@@ -102,13 +124,16 @@ public:
     /// returns once the connection is in place (bounded); false at once when
     /// the input is missing, or when the connection does not come.
     bool ConnectTo(const std::string& destination);
+    /// Follows the input `destination` without waiting for it: connects to
+    /// it now when it is listed, otherwise when a port of that name
+    /// registers. What a server that came back is given.
+    bool Follow(const std::string& destination);
 
     bool ServerGone() const { return gone_.load(); }
-    /// Words dropped because the ring was full.
-    std::uint64_t Dropped() const { return dropped_; }
 
 private:
-    JackMidiOutput() = default;
+    JackMidiOutput(JackWordQueue& words, JackOutputEvents events)
+        : words_(words), events_(std::move(events)) {}
 
     enum class Started { kYes, kNameTaken, kNo };
     Started Start(const std::string& client, const std::string& port);
@@ -142,34 +167,38 @@ private:
     void Wake();
     void ServerEnded();
     /// The follower's thread: connects to the followed input again whenever
-    /// a port registers while the connection is missing.
-    void Follow();
-    void PortRegistered();
+    /// a port of its name registers while the connection is missing; a
+    /// connection removed by someone else while the input stays is left so.
+    void FollowInput();
+    void PortRegistered(std::uint32_t id);
+    void WakeFollower();
     void StopFollowing();
 
     jack_client_t* client_{nullptr};
     jack_port_t* port_{nullptr};
-    StampedWordRing ring_;
+    JackWordQueue& words_;
+    JackOutputEvents events_;
     // The process thread's own.
     CycleClock clock_;
-    double largestPeriod_{0};  // µs
     std::atomic<bool> announced_{false};
     bool active_{false};
-    bool sent_{false};          // sent since the last complete drain
-    std::uint64_t dropped_{0};  // user-interface thread only
 
-    std::atomic<bool> gone_{false};         // set by the shutdown callbacks
-    std::atomic<std::uint64_t> cycles_{0};  // process cycles completed
-    Waiter caller_;                         // the user-interface thread
-    Waiter following_;                      // the follower
+    std::atomic<bool> gone_{false};  // set by the shutdown callbacks
+    Waiter caller_;                  // the thread that opens and closes
+    Waiter following_;               // the follower
 
     /// The input to follow ("client:port"); empty while the output is not
-    /// connected to one. The user-interface thread and the follower change
-    /// the connection only under the lock.
+    /// connected to one. The opening thread and the follower change the
+    /// connection only under the lock.
     std::string followed_;
     std::mutex followLock_;
-    /// Set by the registration callback, cleared by the follower before it
-    /// looks, so that the semaphore is released at most once in between.
+    /// The followed input's name as the registration callback compares it,
+    /// under a lock of its own that is never held across a libjack call.
+    std::string followedName_;
+    std::mutex nameLock_;
+    /// Set by the registration callback when a port of the followed name
+    /// registered, cleared by the follower before it looks, so that the
+    /// semaphore is released at most once in between.
     std::atomic<bool> registered_{false};
     std::atomic<bool> stopFollowing_{false};
     std::binary_semaphore registration_{0};

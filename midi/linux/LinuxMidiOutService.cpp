@@ -1,5 +1,7 @@
 #include "midi/linux/LinuxMidiOutService.h"
 
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "midi/WireBytes.h"
 #include "midi/alsa/AlsaMidiOutput.h"
 #include "midi/jack/JackMidiOutput.h"
+#include "midi/jack/JackOutputKeeper.h"
 #include "midi/pipewire/PipeWireMidiOutput.h"
 
 namespace faderwell {
@@ -20,6 +23,7 @@ namespace {
 constexpr unsigned kOpenFailed = 1;     // the MIDI system refused the port
 constexpr unsigned kBadDevice = 2;      // no such device (any more)
 constexpr unsigned kNoMidiService = 6;  // neither ALSA nor JACK is there
+constexpr unsigned kNotAnswering = 67;  // the JACK server stopped answering
 
 const std::string& Title() {
     static const std::string title(kApplicationTitle);
@@ -38,7 +42,7 @@ struct Device {
 /// the program's own.
 struct Output {
     std::unique_ptr<AlsaMidiOutput> alsa;
-    std::unique_ptr<JackMidiOutput> jack;
+    JackOutputKeeper* jack{nullptr};
     std::unique_ptr<PipeWireMidiOutput> pipewire;
 
     void Send(const WireBytes& wire,
@@ -78,32 +82,27 @@ std::unique_ptr<Output> OpenAlsa(const std::optional<std::string>& name, unsigne
     return output;
 }
 
-/// A JACK output connected to the input `name`, or unconnected for the
-/// mapper; null (and `error` set) when that fails. `idleJack` is the output
-/// of the last JACK open, kept disconnected and inactive while no JACK
-/// output is open.
-std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name,
-                                 std::unique_ptr<JackMidiOutput>& idleJack, unsigned& error) {
-    // The client of the last JACK output serves again, unless its server has
-    // gone: then a server running now gets a client of its own.
-    if (idleJack && !idleJack->Activate())
-        idleJack.reset();
-    auto jack =
-        idleJack ? std::move(idleJack) : JackMidiOutput::Open(Title(), Title(), std::nullopt);
-    if (!jack) {
-        error = name ? kBadDevice : kNoMidiService;
-        return nullptr;
+/// The JACK output connected to the input `name`, or unconnected for the
+/// mapper; null (and `error` set) when that fails.
+std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name, JackOutputKeeper& jack,
+                                 unsigned& error) {
+    switch (jack.Open(name)) {
+        case JackOutputKeeper::Outcome::kOpen: {
+            auto output = std::make_unique<Output>();
+            output->jack = &jack;
+            return output;
+        }
+        case JackOutputKeeper::Outcome::kNoServer:
+            error = name ? kBadDevice : kNoMidiService;
+            break;
+        case JackOutputKeeper::Outcome::kMissing:
+            error = kBadDevice;
+            break;
+        case JackOutputKeeper::Outcome::kNoAnswer:
+            error = kNotAnswering;
+            break;
     }
-    if (name && !jack->ConnectTo(*name)) {
-        jack->Disconnect();
-        if (!jack->ServerGone())
-            idleJack = std::move(jack);
-        error = kBadDevice;
-        return nullptr;
-    }
-    auto output = std::make_unique<Output>();
-    output->jack = std::move(jack);
-    return output;
+    return nullptr;
 }
 
 /// A PipeWire output linked to the input `name`, or unlinked for the
@@ -120,6 +119,25 @@ std::unique_ptr<Output> OpenPipeWire(const std::optional<std::string>& name, uns
     return output;
 }
 
+/// Where the service's lines go, changed under a lock: the JACK output says
+/// its lines from a thread of its own.
+class NoticeRelay {
+public:
+    void Set(std::function<void(std::string_view)> notices) {
+        const std::lock_guard guard(lock_);
+        notices_ = std::move(notices);
+    }
+    void Say(std::string_view line) {
+        const std::lock_guard guard(lock_);
+        if (notices_)
+            notices_(line);
+    }
+
+private:
+    std::mutex lock_;
+    std::function<void(std::string_view)> notices_;
+};
+
 }  // namespace
 
 struct LinuxMidiOutService::State {
@@ -128,11 +146,18 @@ struct LinuxMidiOutService::State {
     bool systemFound{true};  // a MIDI system, at the last snapshot
     bool onPipeWire{false};  // PipeWire answered at the last snapshot
     std::unique_ptr<Output> output;
-    /// The JACK output of the last JACK open, disconnected and inactive
-    /// while no JACK output is open, and connected again at the next JACK
-    /// open; dropped once its server has gone.
-    std::unique_ptr<JackMidiOutput> idleJack;
+    std::shared_ptr<NoticeRelay> notices{std::make_shared<NoticeRelay>()};
+    /// The JACK output, made at the first JACK open and kept: disconnected
+    /// and inactive while no JACK output is open.
+    std::unique_ptr<JackOutputKeeper> jack;
     SoundingNotes notes;
+
+    JackOutputKeeper& Jack() {
+        if (!jack)
+            jack = std::make_unique<JackOutputKeeper>(
+                Title(), [relay = notices](std::string_view line) { relay->Say(line); });
+        return *jack;
+    }
     std::optional<std::chrono::steady_clock::time_point> due;
 
     void SendNow(ShortMessage word) const {
@@ -152,6 +177,8 @@ LinuxMidiOutService::LinuxMidiOutService(PipeWireUse use) : state_(std::make_uni
 
 LinuxMidiOutService::~LinuxMidiOutService() {
     Close();
+    // Waits here, briefly, for the last words to leave.
+    state_->jack.reset();
 }
 
 unsigned LinuxMidiOutService::DeviceCount() {
@@ -184,9 +211,14 @@ std::string LinuxMidiOutService::DeviceName(unsigned device) {
 }
 
 DeviceNaming LinuxMidiOutService::NamingOf(unsigned device) {
-    return device < state_->devices.size() && state_->devices[device].backend == Backend::kAlsa
-               ? DeviceNaming::kAlsaSequencer
-               : DeviceNaming::kLasting;
+    if (device >= state_->devices.size())
+        return DeviceNaming::kLasting;
+    return state_->devices[device].backend == Backend::kAlsa ? DeviceNaming::kAlsaSequencer
+                                                             : DeviceNaming::kJackPort;
+}
+
+void LinuxMidiOutService::SetNotices(std::function<void(std::string_view)> notices) {
+    state_->notices->Set(std::move(notices));
 }
 
 std::string LinuxMidiOutService::MissingSystemAdvice() {
@@ -204,6 +236,8 @@ std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
             return "the device is gone";
         case kOpenFailed:
             return "the MIDI system refused the connection";
+        case kNotAnswering:
+            return "the JACK server does not answer";
         default:
             return MidiOutService::OpenFailureReason(code);
     }
@@ -219,7 +253,7 @@ unsigned LinuxMidiOutService::OpenMapper() {
     // ALSA first: a desktop with a sequencer expects the port there.
     state_->output = OpenAlsa(std::nullopt, error);
     if (!state_->output && error == kNoMidiService)
-        state_->output = OpenJack(std::nullopt, state_->idleJack, error);
+        state_->output = OpenJack(std::nullopt, state_->Jack(), error);
     return state_->output ? 0 : error;
 }
 
@@ -237,7 +271,7 @@ unsigned LinuxMidiOutService::OpenDevice(unsigned device) {
             state_->output = OpenAlsa(wanted.name, error);
             break;
         case Backend::kJack:
-            state_->output = OpenJack(wanted.name, state_->idleJack, error);
+            state_->output = OpenJack(wanted.name, state_->Jack(), error);
             break;
     }
     return state_->output ? 0 : error;
@@ -262,16 +296,10 @@ void LinuxMidiOutService::Reset() {
 }
 
 void LinuxMidiOutService::Close() {
-    if (state_->output && state_->output->jack) {
-        // Waits here, briefly, for the last words to leave; at once when the
-        // server has gone.
-        state_->output->jack->Disconnect();
-        if (!state_->output->jack->ServerGone())
-            state_->idleJack = std::move(state_->output->jack);
-    }
-    if (state_->idleJack && state_->idleJack->ServerGone())
-        state_->idleJack.reset();
-    // A PipeWire output lets what was sent leave (briefly) as it goes.
+    // The JACK output lets the last words leave on its own thread; a
+    // PipeWire output lets them leave (briefly) as it goes.
+    if (state_->output && state_->output->jack)
+        state_->output->jack->Close();
     state_->output.reset();
     state_->notes.Clear();
 }

@@ -17,7 +17,9 @@ namespace faderwell {
 /// of the program's own, named after the application title, that
 /// synthesizers connect to.
 /// A MIDI system that is missing counts as having no devices, and nothing
-/// the libraries say is ever printed; the port says what is missing.
+/// the libraries say is ever printed; the port says what is missing. The
+/// JACK output outlives its server: it comes back on the next one by itself,
+/// and no call here waits for a server that stopped answering.
 class LinuxMidiOutService final : public MidiOutService {
 public:
     /// Whether PipeWire's own API is asked first. Only the tests of the
@@ -33,8 +35,11 @@ public:
     /// Takes a snapshot of the devices present now; device numbers refer to it.
     unsigned DeviceCount() override;
     std::string DeviceName(unsigned device) override;
-    /// ALSA's names carry numbers that change when a device restarts; JACK's do not.
+    /// ALSA's names carry numbers that change when a device restarts, and
+    /// so may JACK's (process numbers in brackets).
     DeviceNaming NamingOf(unsigned device) override;
+    /// The JACK output's lines: its server gone, and back.
+    void SetNotices(std::function<void(std::string_view line)> notices) override;
     /// What to start when the snapshot found neither ALSA nor JACK.
     std::string MissingSystemAdvice() override;
     std::string OpenFailureReason(unsigned code) override;

@@ -251,5 +251,82 @@ INSTANTIATE_TEST_SUITE_P(
                                  .shift = 700}),
     [](const testing::TestParamInfo<ScheduleCase>& test) { return std::string(test.param.name); });
 
+// What a word waits for beyond the headroom, on cycles that start on time
+// (what it came down to 6 s after the change, at a hundredth of the time):
+// the period is `frames` until cycle 100, then `framesAfter`, and from
+// cycle 100 the cycles start `shift` µs later (cycles the server skipped),
+// or only cycle 100 does (`lateOnce`, a late account). Due words wait in
+// every cycle unless `quietAfter`, when none comes after the change.
+struct LatencyCase {
+    const char* name;
+    std::uint32_t frames{1024};
+    std::uint32_t framesAfter{1024};
+    double shift{0};
+    bool lateOnce{false};
+    bool quietAfter{false};
+    double periodAfter;  // µs, the latency's period just after the change
+    double shiftAfter;   // µs
+    double periodLater;  // µs, and 6 s after it
+    double shiftLater;
+    friend void PrintTo(const LatencyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CycleClockLatency : public testing::TestWithParam<LatencyCase> {};
+
+TEST_P(CycleClockLatency, FollowsThePeriodAndTheSkippedSpan) {
+    constexpr int kChange = 100;
+    const auto& c = GetParam();
+    CycleClock clock;
+    double due = 5e9;
+    double changedAt = 0;
+    bool checkedAfter = false;
+    for (int cycle = 0; due - changedAt < 6e6 || cycle <= kChange; ++cycle) {
+        const std::uint32_t frames = cycle >= kChange ? c.framesAfter : c.frames;
+        if (cycle == kChange) {
+            due += c.shift;
+            changedAt = due;
+        }
+        if (cycle == kChange + 1 && c.lateOnce)
+            due -= c.shift;
+        clock.Cycle(due, frames, 48000, cycle == kChange && c.framesAfter != c.frames);
+        if (cycle < kChange || !c.quietAfter)
+            clock.DueWordWaiting();
+        if (cycle == kChange + 2) {
+            // Two cycles may have taken a hundredth of their length off.
+            EXPECT_NEAR(clock.LatencyPeriodMicroseconds(), c.periodAfter, 1000.0);
+            EXPECT_NEAR(clock.ShiftMicroseconds(), c.shiftAfter, 1000.0);
+            checkedAfter = true;
+        }
+        due += frames * 1e6 / 48000;
+    }
+    EXPECT_TRUE(checkedAfter);
+    EXPECT_NEAR(clock.LatencyPeriodMicroseconds(), c.periodLater, 100.0);  // a cycle's ease
+    EXPECT_NEAR(clock.ShiftMicroseconds(), c.shiftLater, 100.0);
+}
+
+constexpr double k1024 = 1024 * 1e6 / 48000;
+constexpr double k2048 = 2048 * 1e6 / 48000;
+constexpr double k256 = 256 * 1e6 / 48000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CycleClockLatency,
+    testing::Values(
+        // clang-format off
+        LatencyCase{"Steady", 1024, 1024, 0, false, false, k1024, 0, k1024, 0},
+        LatencyCase{"PeriodGrowsAtOnce", 1024, 2048, 0, false, false, k2048, 0, k2048, 0},
+        LatencyCase{"PeriodShrinksAfterASecond", 2048, 256, 0, false, false, k2048, 0, k256, 0},
+        // PipeWire skips a cycle as the quantum changes.
+        LatencyCase{"SkippedCycleShifts", 1024, 2048, k1024, false, false, k2048, k1024, k2048, 0},
+        LatencyCase{"StallShifts", 256, 256, 30'000, false, false, k256, 30'000, k256, 0},
+        LatencyCase{"ShiftFirstThenThePeriodComeDown", 2048, 256, 40'000, false, false, k2048,
+                    40'000, k2048 - (6e6 - 40'000 / 0.01) * 0.01, 0},
+        LatencyCase{"ShiftGoesWhenNoWordIsDue", 256, 256, 30'000, false, true, k256, 30'000, k256,
+                    0},
+        LatencyCase{"LateAccountIsNoSkip", 256, 256, 3'000, true, false, k256, 0, k256, 0},
+        LatencyCase{"EarlierScheduleShiftsNothing", 256, 256, -4'000, false, false, k256, 0, k256,
+                    0}),
+    // clang-format on
+    [](const testing::TestParamInfo<LatencyCase>& test) { return std::string(test.param.name); });
+
 }  // namespace
 }  // namespace faderwell::test

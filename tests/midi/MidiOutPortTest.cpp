@@ -142,7 +142,7 @@ TEST_P(StoredName, FindsTheChosenDeviceWhereverItStandsNowAndNothingElse) {
     }
 }
 
-constexpr auto kJack = DeviceNaming::kLasting;
+constexpr auto kJack = DeviceNaming::kJackPort;
 constexpr auto kAlsa = DeviceNaming::kAlsaSequencer;
 const std::string kFluid = "fluidsynth:midi_00";
 const std::string kFluidAlsa = "FLUID Synth (1234):Synth input port (1234:0) 128:0";
@@ -168,10 +168,18 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"AlsaWordsInBracketsStillCount",
                  {"Synth (right):in 129:0", "Synth (left):in 130:0"}, kAlsa, 2,
                  "Synth (left):in 128:0", 3, 3, {1}, "Synth (left):in 130:0", nullptr},
-        // A JACK port's name is taken whole, even where it looks like ALSA's.
-        NameCase{"JackNamesCompareWhole", {"FLUID Synth (5678):in 129:0"}, kJack, 2,
-                 "FLUID Synth (1234):in 128:0", 2, -1, {}, "FLUID Synth (1234):in 128:0",
-                 "\"FLUID Synth (1234):in 128:0\""},
+        // A JACK name drops only its process numbers, not what looks like
+        // an ALSA address; a name that matches exactly wins over one that
+        // matches without them.
+        NameCase{"JackProcessNumberChanged", {"other:in", "FLUID Synth (5678):in (5678:0)"},
+                 kJack, 3, "FLUID Synth (1234):in (1234:0)", 3, 3, {1},
+                 "FLUID Synth (5678):in (5678:0)", nullptr},
+        NameCase{"JackKeepsWhatLooksLikeAnAlsaAddress", {"Synth:in 129:0"}, kJack, 2,
+                 "Synth:in 128:0", 2, -1, {}, "Synth:in 128:0", "\"Synth:in 128:0\""},
+        NameCase{"JackExactNameWins", {"Synth (4242):in", "Synth (77):in"}, kJack, 2,
+                 "Synth (77):in", 3, 3, {1}, "Synth (77):in", nullptr},
+        NameCase{"LastingNamesCompareWhole", {"Synth (5678)"}, DeviceNaming::kLasting, 2,
+                 "Synth (1234)", 2, -1, {}, "Synth (1234)", "\"Synth (1234)\""},
         // Settings from before names were stored: the position counts, and
         // what it opens is named at the next save.
         NameCase{"NoStoredName", {"a:in", "b:in"}, kJack, 3, "", 3, 3, {1}, "b:in", nullptr},

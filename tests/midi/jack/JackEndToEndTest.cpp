@@ -7,14 +7,19 @@
 // and PipeWire's own output on a private instance too.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +32,7 @@
 #include "core/Mixer.h"
 #include "core/OutputList.h"
 #include "midi/MidiOutPort.h"
+#include "midi/jack/JackOutputKeeper.h"
 #include "midi/linux/LinuxMidiOutService.h"
 
 namespace faderwell::test {
@@ -125,6 +131,28 @@ bool PollUntil(Condition done, std::chrono::milliseconds deadline) {
     }
     return true;
 }
+
+/// The lines a port says, from whichever thread says them.
+class SaidLines {
+public:
+    explicit SaidLines(MidiOutPort& port) {
+        port.SetNotices([this](std::string_view line) {
+            const std::lock_guard guard(lock_);
+            lines_.emplace_back(line);
+        });
+    }
+    /// How many lines said so far hold `text`.
+    int Holding(const std::string& text) {
+        const std::lock_guard guard(lock_);
+        return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const auto& line) {
+            return line.find(text) != std::string::npos;
+        }));
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::string> lines_;
+};
 
 /// One server for the whole suite, started before its first test.
 class JackDevice : public testing::Test {
@@ -248,32 +276,46 @@ TEST_F(JackDevice, ReceiverThatQuitTakesNothingAndNothingHangs) {
 }
 
 #ifdef FADERWELL_PROGRAM
-TEST_F(JackDevice, TheProgramOpensTheStoredReceiverAfterAnotherInputCameBeforeIt) {
+TEST_F(JackDevice, TheProgramOpensTheStoredReceiverWhereverItStandsAndSaysWhenItIsNotListed) {
     JackReceiver other("fw_other");
     ASSERT_TRUE(other.Ready());
-    JackReceiver stored("fw_stored");
+    // Its process number in its name, as FluidSynth's ALSA port seen through PipeWire.
+    JackReceiver stored("fw_stored (4242)");
     ASSERT_TRUE(stored.Ready());
     port.BuildOutputList();
-    ASSERT_EQ(port.Entries(),
-              (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_other:in", "fw_stored:in"}));
+    ASSERT_EQ(port.Entries(), (std::vector<std::string>{"(None)", "MIDI MAPPER", "fw_other:in",
+                                                        "fw_stored (4242):in"}));
 
-    // Saved when the receiver stood first in the list, with Roland's kit.
     std::string config =
         (std::filesystem::temp_directory_path() / "faderwell-config-XXXXXX").string();
     ASSERT_NE(::mkdtemp(config.data()), nullptr);
     const std::filesystem::path file = std::filesystem::path(config) / "veldrin" / "faderwell.reg";
+    const std::filesystem::path log = std::filesystem::path(config) / "output.log";
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
-                           "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n"
-                           "\"MIDI_OUT\"=hex:02\n\"MIDI_OUT_NAME\"=\"fw_stored:in\"\n"
-                           "\"SPEED\"=hex:03\n\"VENDOR\"=hex:01\n";
-    {
+    // Saved when the receiver stood first in the list under another process
+    // number, with Roland's kit; then a name no port has.
+    for (const char* name : {"fw_stored (1234):in", "fw_gone:in"}) {
+        std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n"
+                               "\"MIDI_OUT\"=hex:02\n\"MIDI_OUT_NAME\"=\""
+                            << name << "\"\n\"SPEED\"=hex:03\n\"VENDOR\"=hex:01\n";
         ChildProcess program({FADERWELL_PROGRAM},
-                             {{"XDG_CONFIG_HOME=" + config, "QT_QPA_PLATFORM=offscreen"}});
+                             {{"XDG_CONFIG_HOME=" + config, "QT_QPA_PLATFORM=offscreen"}, log});
         ASSERT_TRUE(program.Started());
-        EXPECT_EQ(stored.Take(3), (std::vector<std::string>{"B9 00 3D", "B9 20 02", "C9 00"}));
+        const std::vector<std::string> kit{"B9 00 3D", "B9 20 02", "C9 00"};
+        const bool found = std::string(name) != "fw_gone:in";
+        const auto heard = found ? stored.Take(3) : std::vector<std::string>{};
+        EXPECT_EQ(stored.Extra(kQuietAfter), std::nullopt);
         EXPECT_EQ(other.Extra(kQuietAfter), std::nullopt);
         program.Terminate(30s);
+        std::ifstream said(log);
+        const std::string text{std::istreambuf_iterator<char>(said), {}};
+        EXPECT_EQ(heard, found ? kit : std::vector<std::string>{}) << text;
+        EXPECT_EQ(
+            text.find("Faderwell Standard: the chosen MIDI output \"fw_gone:in\" is not listed") !=
+                std::string::npos,
+            !found)
+            << text;
     }
     std::filesystem::remove_all(config);
 }
@@ -301,6 +343,10 @@ public:
     bool Start() { return jackd_ ? jackd_->Start() : pipewire_->Start(); }
     void Stop() { jackd_ ? jackd_->Stop() : pipewire_->Stop(); }
     void Kill() { jackd_ ? jackd_->Kill() : pipewire_->Kill(); }
+    /// SIGSTOP or SIGCONT, as a server stuck on a device and freed again.
+    bool Signal(int signal) {
+        return ::kill(jackd_ ? jackd_->Pid() : pipewire_->Pid(), signal) == 0;
+    }
     const std::string& Error() const { return jackd_ ? jackd_->Error() : pipewire_->Error(); }
     /// For the receiver and the JACK tools the test starts.
     std::vector<std::string> ClientEnvironment() const {
@@ -323,9 +369,11 @@ protected:
     std::unique_ptr<JackReceiver> StartReceiver(const std::string& client) const {
         return std::make_unique<JackReceiver>(client, server.ClientEnvironment());
     }
-    /// Connects two ports as a patchbay would.
-    int Connect(const std::string& from, const std::string& to) const {
-        ChildProcess connect({"jack_connect", from, to}, ChildOptions{server.ClientEnvironment()});
+    /// Connects two ports as a patchbay would, or with "jack_disconnect"
+    /// disconnects them.
+    int Connect(const std::string& from, const std::string& to,
+                const char* tool = "jack_connect") const {
+        ChildProcess connect({tool, from, to}, ChildOptions{server.ClientEnvironment()});
         return connect.CloseInputAndWait(30s).value_or(-1);
     }
 
@@ -380,26 +428,64 @@ TEST_P(JackLife, SendingAfterTheServerDiedNeitherCrashesNorBlocks) {
     EXPECT_NE(port.Pick(OutputList::kMapper), 0);
 }
 
-TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDeliver) {
+/// Knocks with a controller of the test's own until the receiver hears one,
+/// then sends `words`; what the receiver heard up to the last of them,
+/// knocks left out.
+std::vector<std::string> HeardAfterKnocking(MidiOutPort& port, JackReceiver& receiver,
+                                            const std::vector<ShortMessage>& words,
+                                            const std::string& last) {
+    const ShortMessage knock = PackShortMessage(0xBF, 0x10, 0x01);
+    std::vector<std::string> heard;
+    if (!PollUntil(
+            [&] {
+                port.SendShortMessage(knock);
+                const auto more = receiver.Received(100ms);
+                heard.insert(heard.end(), more.begin(), more.end());
+                return !heard.empty();
+            },
+            10s))
+        return heard;
+    for (const ShortMessage word : words) port.SendShortMessage(word);
+    for (auto next = receiver.Take(1); !next.empty(); next = receiver.Take(1)) {
+        heard.push_back(next.front());
+        if (next.front() == last)
+            break;
+    }
+    std::erase(heard, "BF 10 01");  // knocks that were still on their way
+    return heard;
+}
+
+TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheOutputComesBackByItself) {
+    SaidLines said(port);
     auto receiver = StartReceiver("fw_life_synth");
     ASSERT_TRUE(receiver->Ready());
     ASSERT_TRUE(PickTheReceiver(port));
+    const std::string caption = port.Caption();
     port.SendShortMessage(HiHatTick());
     ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
-    {
-        // Once the clients have learnt of the end: a user picks long after.
-        ClientCounter watch;
-        ASSERT_TRUE(watch.Ready());
-        server.Kill();
-        ASSERT_TRUE(PollUntil([&] { return watch.serverGone.load(); }, 10s));
-    }
+    // The output says when it has learnt of the end; no other client of this
+    // process may look meanwhile (jackd's libjack shares a dead server's
+    // sockets between the clients of a process).
+    server.Kill();
+    ASSERT_TRUE(PollUntil([&] { return said.Holding("the JACK server has gone") == 1; }, 10s));
     receiver->Quit();
-    // Dead, the output takes words and its close costs nothing.
-    EXPECT_LT(FloodAndClose(port), kFloodDeadline);
+    // Dead, the output takes words without waiting, and keeps none of them.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kFloodWords; ++i) port.SendShortMessage(ChannelVolumeMessage(5, 7, 27));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kFloodDeadline);
 
     ASSERT_TRUE(server.Start()) << server.Error();
     receiver = StartReceiver("fw_life_synth");
     ASSERT_TRUE(receiver->Ready());
+    // Nobody picks anything: the next words reach the receiver.
+    EXPECT_EQ(HeardAfterKnocking(port, *receiver, {ChannelVolumeMessage(3, 7, 27), HiHatTick()},
+                                 "99 2A 64"),
+              (std::vector<std::string>{"B2 07 64", "99 2A 64"}));
+    EXPECT_EQ(port.Caption(), caption);
+    EXPECT_TRUE(PollUntil(
+        [&] { return said.Holding("runs again: MIDI goes to \"fw_life_synth:in\" again") == 1; },
+        10s));
+
     // As in the settings dialog, the arrow keys pass "MIDI MAPPER" on their
     // way back to the receiver.
     ASSERT_EQ(port.Pick(OutputList::kMapper), 0);
@@ -419,22 +505,131 @@ TEST_P(JackLife, AfterTheServerWasKilledAndStartedAgainTheReceiverAndTheMapperDe
     EXPECT_EQ(receiver->Take(silencing.size()), silencing);
 }
 
-TEST_P(JackLife, TwoProgramsOutputsEachReachTheSameReceiver) {
+TEST_P(JackLife, AStoppedServerNeverHoldsTheCallerAndThePickFails) {
+    SaidLines said(port);
+    auto receiver = StartReceiver("fw_life_stuck");
+    ASSERT_TRUE(receiver->Ready());
+    ASSERT_TRUE(PickTheReceiver(port));
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+
+    ASSERT_TRUE(server.Signal(SIGSTOP));
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint8_t result = port.Pick(OutputList::kFirstDevice);
+    const auto picked = std::chrono::steady_clock::now() - start;
+    for (int i = 0; i < kFloodWords; ++i) port.SendShortMessage(ChannelVolumeMessage(5, 7, 27));
+    const auto flooded = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(server.Signal(SIGCONT));
+    EXPECT_NE(result, 0);
+    // Ten times the room the bound needs.
+    EXPECT_LT(picked, 10 * JackOutputKeeper::kAnswerBound);
+    EXPECT_LT(flooded, kFloodDeadline);
+    EXPECT_EQ(said.Holding("the JACK server does not answer"), 1);
+
+    // Answering again, the server takes the next pick as ever.
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    const auto heard =
+        HeardAfterKnocking(port, *receiver, {ChannelVolumeMessage(3, 7, 27)}, "B2 07 64");
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.back(), "B2 07 64");
+    port.ResetAndClose();
+}
+
+TEST_P(JackLife, AConnectionTheUserRemovedStaysRemovedUntilTheNextPick) {
+    auto receiver = StartReceiver("fw_life_patched");
+    ASSERT_TRUE(receiver->Ready());
+    ASSERT_TRUE(PickTheReceiver(port));
+    port.SendShortMessage(HiHatTick());
+    ASSERT_EQ(receiver->Take(1), std::vector<std::string>{"99 2A 64"});
+    ASSERT_EQ(
+        Connect("Faderwell Standard:Faderwell Standard", "fw_life_patched:in", "jack_disconnect"),
+        0);
+    // The server takes the link away in a cycle to come.
+    ASSERT_TRUE(PollUntil(
+        [&] {
+            port.SendShortMessage(ChannelVolumeMessage(16, 7, 127));
+            return receiver->Received(100ms).empty();
+        },
+        10s));
+    // Another program's port comes and goes; the user's patching stays.
+    auto other = StartReceiver("fw_life_unrelated");
+    ASSERT_TRUE(other->Ready());
+    other.reset();
+    for (int i = 0; i < 10; ++i) {
+        port.SendShortMessage(ChannelVolumeMessage(4, 7, 27));
+        EXPECT_EQ(receiver->Extra(50ms), std::nullopt);
+    }
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    port.SendShortMessage(HiHatTick());
+    const auto heard = receiver->Take(1 + SilencingWords().size());
+    EXPECT_EQ(heard.back(), "99 2A 64");
+    port.ResetAndClose();
+}
+
+TEST_P(JackLife, WithNothingOpenTheClientRunsNoCycles) {
+    auto receiver = StartReceiver("fw_life_idle");
+    ASSERT_TRUE(receiver->Ready());
+    JackOutputKeeper output("fw_life_idle_output", {});
+    ASSERT_EQ(output.Open("fw_life_idle:in"), JackOutputKeeper::Outcome::kOpen);
+    const std::uint64_t open = output.Cycles();
+    EXPECT_TRUE(PollUntil([&] { return output.Cycles() > open + 2; }, 10s));
+    output.Close();
+    // Once the close is done, the server leaves the client be.
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            const std::uint64_t before = output.Cycles();
+            std::this_thread::sleep_for(200ms);
+            return output.Cycles() == before;
+        },
+        10s));
+    const std::uint64_t closed = output.Cycles();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(output.Cycles(), closed);
+    ASSERT_EQ(output.Open(std::nullopt), JackOutputKeeper::Outcome::kOpen);
+    EXPECT_TRUE(PollUntil([&] { return output.Cycles() > closed + 2; }, 10s));
+}
+
+TEST_P(JackLife, TwoProgramsStartedAtOnceHaveANameEachAndReachTheSameReceiver) {
     auto receiver = StartReceiver("fw_life_shared");
     ASSERT_TRUE(receiver->Ready());
-    // Two programs, each with its service and port: JACK sees two clients
-    // asking for the same name.
+    // Two programs, each with its service and port, opening at the same
+    // moment: the server sees two clients asking for the same name.
     MidiOutPort& first = port;
     LinuxMidiOutService secondService{kJackRoute};
-    MidiOutPort second(secondService, values);
-    ASSERT_TRUE(PickTheReceiver(first));
-    ASSERT_TRUE(PickTheReceiver(second));
+    ProcessValues secondValues{Defaults::Values()};
+    MidiOutPort second(secondService, secondValues);
+    testing::AssertionResult secondPicked = testing::AssertionSuccess();
+    std::thread other([&] { secondPicked = PickTheReceiver(second); });
+    const testing::AssertionResult firstPicked = PickTheReceiver(first);
+    other.join();
+    ASSERT_TRUE(firstPicked);
+    ASSERT_TRUE(secondPicked);
 
-    ClientCounter watch;
-    ASSERT_TRUE(watch.Ready());
-    EXPECT_EQ(watch.OutputPorts("^Faderwell Standard"),
-              (std::vector<std::string>{"Faderwell Standard:Faderwell Standard",
-                                        "Faderwell Standard-01:Faderwell Standard"}));
+    const std::vector<std::string> names{"Faderwell Standard:Faderwell Standard",
+                                         "Faderwell Standard-01:Faderwell Standard"};
+    if (GetParam() == ServerKind::kPipeWire) {
+        // PipeWire's libjack shows each client a name of its own making for a
+        // name taken twice: only the graph's node names tell.
+        ChildProcess dump({"pw-dump"}, ChildOptions{server.ClientEnvironment()});
+        // Each node's name may show in its properties more than once.
+        const std::string key = "\"node.name\": \"";
+        std::set<std::string> nodes;
+        int named = 0;
+        while (const auto line = dump.ReadLine(10s)) {
+            const auto at = line->find(key + "Faderwell Standard");
+            if (at == std::string::npos || line->find(" list\"") != std::string::npos)
+                continue;
+            ++named;
+            const auto from = at + key.size();
+            nodes.insert(line->substr(from, line->find('"', from) - from));
+        }
+        EXPECT_EQ(nodes, (std::set<std::string>{"Faderwell Standard", "Faderwell Standard-01"}))
+            << named << " names of our nodes";
+    } else {
+        ClientCounter watch;
+        ASSERT_TRUE(watch.Ready());
+        EXPECT_EQ(watch.OutputPorts("^Faderwell Standard"), names);
+    }
     first.SendShortMessage(ChannelVolumeMessage(1, 7, 27));
     EXPECT_EQ(receiver->Take(1), std::vector<std::string>{"B0 07 64"});
     second.SendShortMessage(ChannelVolumeMessage(2, 7, 27));
