@@ -46,7 +46,7 @@ set(system_headers
   "jack/*                 | midi/jack bench"
   "alsa/*                 | midi/alsa"
   # PipeWire's own API, and the folder watch that sees its daemon come back.
-  "pipewire/* spa/* sys/inotify.h unistd.h | midi/pipewire"
+  "pipewire/* spa/* sys/inotify.h sys/stat.h unistd.h | midi/pipewire"
   "rtmidi/* RtMidi.h      | midi/alsa"
   "windows.h mmsystem.h   | midi/winmm settings/winreg app/windows"
   "benchmark/*            | bench"

@@ -4,12 +4,14 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace faderwell {
 
@@ -32,6 +34,27 @@ std::string ClientName(const std::string& name, int suffix) {
 }
 
 void SilentMessage(const char*) {}
+
+/// Whether a jackd server may be listening: false only for jackd's own
+/// library when the server's socket is not there. That library opens its
+/// metadata database (1.5 MiB of Berkeley DB) at any client open, also when
+/// no server runs, so a start-up without JACK would pay it for nothing.
+/// PipeWire's libjack has no such socket and is always asked.
+bool MayHaveServer() {
+    if (std::string_view(jack_get_version_string()).substr(0, 4) != "1.9.")
+        return true;
+    // The socket's place as jackd2 makes it: /dev/shm/jack_<server>_<uid>_0,
+    // without the uid for a promiscuous server, '/' in the name as '_'.
+    const char* chosen = std::getenv("JACK_DEFAULT_SERVER");
+    std::string server = chosen != nullptr && *chosen != '\0' ? chosen : "default";
+    std::replace(server.begin(), server.end(), '/', '_');
+    const std::string socket =
+        "/dev/shm/jack_" + server +
+        (std::getenv("JACK_PROMISCUOUS_SERVER") != nullptr ? "" : "_" + std::to_string(geteuid())) +
+        "_0";
+    struct stat info {};
+    return stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 /// Held while a client picks its name and takes its place in the graph.
 /// PipeWire leaves two clients asking for one name at once with that name
@@ -114,6 +137,8 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
 }
 
 std::optional<std::vector<std::string>> JackMidiOutput::Destinations(const std::string& client) {
+    if (!MayHaveServer())
+        return std::nullopt;
     jack_status_t status{};
     jack_client_t* lister = jack_client_open(client.c_str(), JackNoStartServer, &status);
     if (lister == nullptr)

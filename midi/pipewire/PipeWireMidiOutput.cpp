@@ -6,6 +6,7 @@
 #include <spa/control/control.h>
 #include <spa/pod/builder.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +64,17 @@ std::optional<SocketPlace> DaemonSocket() {
         return std::nullopt;
     const char* name = std::getenv("PIPEWIRE_REMOTE");
     return SocketPlace{dir, name != nullptr && *name != '\0' ? name : "pipewire-0"};
+}
+
+/// Whether the daemon's socket is where the library will look for it.
+bool DaemonSocketThere() {
+    const auto place = DaemonSocket();
+    if (!place)
+        return false;
+    const std::string path =
+        place->name.front() == '/' ? place->name : place->dir + "/" + place->name;
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
 std::string Lookup(const spa_dict* props, const char* key) {
@@ -580,6 +592,10 @@ std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
 
 std::optional<std::vector<std::string>> PipeWireMidiOutput::Destinations(
     const std::string& client) {
+    // Without the daemon's socket nothing answers: the library, its
+    // configuration and its modules are not loaded for nothing at start-up.
+    if (!DaemonSocketThere())
+        return std::nullopt;
     Session session;
     session.name = client;
     if (!session.Start())
