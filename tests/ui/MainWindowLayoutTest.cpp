@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <QXmlStreamReader>
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "MainWindowFixture.h"
@@ -183,11 +184,54 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
         EXPECT_EQ(seen.count(decoration), 0u) << decoration->objectName().toStdString();
     EXPECT_EQ(seen.count(form.CcP), 1u);
     EXPECT_EQ(seen.count(form.Vol(1)), 1u);
-    // Every control they see tells what it is for; only the panel just holds the faders.
+    // Every control they see tells what it is for, each its own words; only
+    // the panel just holds the faders.
     seen.erase(form.Panel1);
-    for (QObject* control : seen)
-        EXPECT_FALSE(static_cast<QWidget*>(control)->accessibleDescription().isEmpty())
+    std::map<QObject*, QString> described;
+    const auto describe = [&](QWidget* control, const QString& description) {
+        described[control] = description;
+    };
+    describe(form.NumberLabel(0), "The master fader below");
+    describe(form.MVol, "Moves every linked channel to its value");
+    describe(form.MC,
+             "Links or unlinks every channel at once; a fade starts only while it is "
+             "ticked");
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
+        describe(form.NumberLabel(channel),
+                 QString("Number of channel fader %1 below").arg(channel));
+        describe(form.Vol(channel),
+                 QString("Control Change value on MIDI channel %1").arg(channel));
+        describe(form.C(channel),
+                 QString("Channel %1 follows the master while ticked").arg(channel));
+    }
+    describe(form.SB1, "Sets the master to 127");
+    describe(form.SB2, "Sets the master to 64");
+    describe(form.SB3, "Sets the master to 0");
+    describe(form.LValue, "The value of the fader moved last");
+    describe(form.Label2, "Caption of the controller number");
+    describe(form.CcP, "The controller number every channel fader sends");
+    describe(form.CC, "Chooses the controller every channel fader sends, 0 to 127");
+    describe(form.DrumSw,
+             "A hi-hat note on channel 10 at every fade step; each change sends the "
+             "drum-kit selection");
+    describe(form.Label3, "Caption of the drum box");
+    describe(form.StartB, "Fades the master from the start level to the stop level");
+    describe(form.StartP, "Shows the value a fade starts from");
+    describe(form.StartM, "The value a fade starts from");
+    describe(form.StopM, "The value a fade ends at");
+    describe(form.StopP, "Shows the value a fade ends at");
+    describe(form.StopB, "Stops the fade where it stands");
+    std::set<QString> distinct;
+    for (const auto& [control, description] : described) {
+        distinct.insert(description);
+        EXPECT_EQ(seen.count(control), 1u) << description.toStdString();
+    }
+    EXPECT_EQ(distinct.size(), described.size()) << "a description said twice";
+    for (QObject* control : seen) {
+        ASSERT_EQ(described.count(control), 1u) << control->objectName().toStdString();
+        EXPECT_EQ(static_cast<QWidget*>(control)->accessibleDescription(), described[control])
             << control->objectName().toStdString();
+    }
 
     // A fader tells the value it sends, and a value set from outside goes
     // through the fader like any gesture.
