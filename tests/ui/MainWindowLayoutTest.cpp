@@ -23,6 +23,9 @@ namespace {
 
 using MainWindowLayout = MainWindowTest;
 
+// The client area the layout is drawn for, in pixels at 96 dpi.
+const QSize kClientArea(457, 217);
+
 // Every widget of the client area that the user sees or handles: frames
 // (the panel and the bevels) only enclose, so they may overlap anything.
 std::vector<QWidget*> Controls(const TForm1& form) {
@@ -45,7 +48,7 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     ASSERT_EQ(form.devicePixelRatio(), 1.0);
     ASSERT_EQ(form.logicalDpiY(), 96);
     EXPECT_TRUE(SaveScreenshot(form, QStringLiteral("main-window.png")));
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
     EXPECT_EQ(form.Client()->y(), form.MainMenu1->height());
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_EQ(form.size(), form.minimumSize());
@@ -57,11 +60,11 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     form.showMinimized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
     form.showNormal();
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
     // A title bar that offers maximizing regardless (Qt's own, on Wayland) gets nowhere.
     form.showMaximized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMaximized(); }));
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
 }
 
 TEST_F(MainWindowLayout, EveryControlLiesInsideTheClientArea) {
@@ -98,7 +101,7 @@ TEST_F(MainWindowLayout, ControlsOverlapOnlyWhereTheLayoutStacksThem) {
 
 TEST_F(MainWindowLayout, FadersRunFrom0To127InSingleSteps) {
     std::vector<QScrollBar*> bars{form.MVol, form.StartM, form.StopM};
-    for (int channel = 1; channel <= Mixer::kChannels; ++channel) bars.push_back(form.Vol(channel));
+    for (int channel = 1; channel <= 16; ++channel) bars.push_back(form.Vol(channel));
     for (QScrollBar* bar : bars) {
         EXPECT_EQ(bar->minimum(), 0);
         EXPECT_EQ(bar->maximum(), 127);
@@ -250,18 +253,22 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
 }
 
 TEST_F(MainWindowLayout, FontsFollowTheLayout) {
-    for (int fader = 0; fader <= Mixer::kChannels; ++fader) {
-        EXPECT_EQ(form.NumberLabel(fader)->font().pixelSize(), 15);
-        EXPECT_TRUE(form.NumberLabel(fader)->font().bold());
+    struct Row {
+        QWidget* label;
+        int pixels;
+        bool bold;
+    };
+    std::vector<Row> rows{
+        {form.LValue, 13, false}, {form.Label2, 15, false}, {form.CcP, 15, false},
+        {form.StartP, 15, false}, {form.StopP, 15, false},  {form.Label3, 12, false},
+        {form.SB1, 12, false},
+    };
+    for (int fader = 0; fader <= 16; ++fader) rows.push_back({form.NumberLabel(fader), 15, true});
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.label->font().pixelSize(), row.pixels)
+            << row.label->objectName().toStdString();
+        EXPECT_EQ(row.label->font().bold(), row.bold) << row.label->objectName().toStdString();
     }
-    EXPECT_EQ(form.LValue->font().pixelSize(), 13);
-    for (QWidget* label : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.CcP),
-                           static_cast<QWidget*>(form.StartP), static_cast<QWidget*>(form.StopP)}) {
-        EXPECT_EQ(label->font().pixelSize(), 15);
-        EXPECT_FALSE(label->font().bold());
-    }
-    EXPECT_EQ(form.Label3->font().pixelSize(), 12);
-    EXPECT_EQ(form.SB1->font().pixelSize(), 12);
 }
 
 TEST_F(MainWindowLayout, MenuHoldsTheCommandsInOrder) {

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -278,6 +279,15 @@ TEST_F(JackDevice, TheProgramOpensTheStoredReceiverAfterAnotherInputCameBeforeIt
 
 enum class ServerKind { kJackd, kPipeWire };
 
+const char* ServerKindName(ServerKind kind) {
+    return kind == ServerKind::kJackd ? "Jackd" : "PipeWire";
+}
+
+/// A failing case names its server rather than showing the enum's bytes.
+void PrintTo(ServerKind kind, std::ostream* os) {
+    *os << ServerKindName(kind);
+}
+
 /// A server of the test's own, jackd or PipeWire, that the test may kill and
 /// start again under the same name. A PipeWire test's process must have
 /// PipeWire's libjack on its library path.
@@ -483,7 +493,7 @@ TEST_P(JackLife, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
 INSTANTIATE_TEST_SUITE_P(Servers, JackLife,
                          testing::Values(ServerKind::kJackd, ServerKind::kPipeWire),
                          [](const testing::TestParamInfo<ServerKind>& server) {
-                             return server.param == ServerKind::kJackd ? "Jackd" : "PipeWire";
+                             return ServerKindName(server.param);
                          });
 
 }  // namespace
