@@ -5,10 +5,12 @@
 #
 # faderwell_precompile_headers() picks them for every target of this
 # project's own directories by what the target links, so a new test gets them
-# without asking. Call once, at the end of the top-level CMakeLists.txt. A
-# target of a single source gains nothing from a header compiled for it
-# alone, so it is left as it is.
+# without asking. Call once, at the end of the top-level CMakeLists.txt. The
+# tests without Qt share one GoogleTest header per tree; any other target of
+# a single source gains nothing from a header compiled for it alone, so it
+# is left as it is.
 function(faderwell_precompile_headers)
+  set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
   set(dirs ${PROJECT_SOURCE_DIR})
   while(dirs)
     list(POP_FRONT dirs dir)
@@ -22,13 +24,22 @@ function(faderwell_precompile_headers)
       if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|OBJECT_LIBRARY)$")
         continue()
       endif()
+      get_target_property(links ${target} LINK_LIBRARIES)
+      # A test that uses GoogleTest alone takes the tree's one compiled
+      # GoogleTest header (faderwell_gtest_header, tests/CMakeLists.txt),
+      # however few its sources.
+      cmake_path(IS_PREFIX tests_dir "${dir}" NORMALIZE in_tests)
+      if(in_tests AND TARGET faderwell_gtest_header AND links MATCHES "GTest::"
+         AND NOT links MATCHES "Qt6::" AND NOT target STREQUAL "faderwell_gtest_header")
+        target_precompile_headers(${target} REUSE_FROM faderwell_gtest_header)
+        continue()
+      endif()
       get_target_property(sources ${target} SOURCES)
       list(FILTER sources INCLUDE REGEX "\\.cpp$")
       list(LENGTH sources count)
       if(count LESS 2)
         continue()
       endif()
-      get_target_property(links ${target} LINK_LIBRARIES)
       set(headers)
       if(links MATCHES "GTest::")
         list(APPEND headers <gtest/gtest.h>)
