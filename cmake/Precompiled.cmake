@@ -1,15 +1,17 @@
-# The big headers most of a target's sources include, compiled once per
-# target instead of once per source: GoogleTest for the tests, Qt's widgets
-# (and its test library) for the windows and their tests. Parsing these is
-# most of the time a test source takes to compile.
+# The big headers most of a target's sources include, compiled once instead
+# of once per source: GoogleTest for the tests, Qt's widgets for the windows
+# and their tests. Parsing these is most of the time a test source takes to
+# compile.
 #
 # faderwell_precompile_headers() picks them for every target of this
 # project's own directories by what the target links, so a new test gets them
 # without asking. Call once, at the end of the top-level CMakeLists.txt. The
-# tests without Qt share one GoogleTest header per tree; any other target of
-# a single source gains nothing from a header compiled for it alone, so it
-# is left as it is.
+# tests share two per tree: GoogleTest's, and GoogleTest's with Qt's widgets
+# for the widget tests. Any other target of few sources is left as it is.
 function(faderwell_precompile_headers)
+  # Below this many sources a header compiled for the target alone costs
+  # more than it saves (measured on the bench's two-source windows).
+  set(kFewestSources 4)
   set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
   set(dirs ${PROJECT_SOURCE_DIR})
   while(dirs)
@@ -25,19 +27,24 @@ function(faderwell_precompile_headers)
         continue()
       endif()
       get_target_property(links ${target} LINK_LIBRARIES)
-      # A test that uses GoogleTest alone takes the tree's one compiled
-      # GoogleTest header (faderwell_gtest_header, tests/CMakeLists.txt),
-      # however few its sources.
+      # A test takes the tree's one compiled GoogleTest header, with Qt's
+      # widgets for a widget test (tests/CMakeLists.txt), however few its
+      # sources: compiling a header of that size costs as much as the
+      # sources of a suite save.
       cmake_path(IS_PREFIX tests_dir "${dir}" NORMALIZE in_tests)
-      if(in_tests AND TARGET faderwell_gtest_header AND links MATCHES "GTest::"
-         AND NOT links MATCHES "Qt6::" AND NOT target STREQUAL "faderwell_gtest_header")
-        target_precompile_headers(${target} REUSE_FROM faderwell_gtest_header)
-        continue()
+      if(in_tests AND NOT target MATCHES "^faderwell_(gtest|widget_test)_header$")
+        if(links MATCHES "Qt6::Test")
+          target_precompile_headers(${target} REUSE_FROM faderwell_widget_test_header)
+          continue()
+        elseif(links MATCHES "GTest::" AND NOT links MATCHES "Qt6::")
+          target_precompile_headers(${target} REUSE_FROM faderwell_gtest_header)
+          continue()
+        endif()
       endif()
       get_target_property(sources ${target} SOURCES)
       list(FILTER sources INCLUDE REGEX "\\.cpp$")
       list(LENGTH sources count)
-      if(count LESS 2)
+      if(count LESS ${kFewestSources})
         continue()
       endif()
       set(headers)
@@ -47,9 +54,7 @@ function(faderwell_precompile_headers)
       # The headers nearly every source of the kind includes, not Qt's
       # module headers: those make a precompiled header of some 400 MB that
       # each source then loads, for little more gain.
-      if(links MATCHES "Qt6::Test")
-        list(APPEND headers <QApplication> <QWidget> <QTest>)
-      elseif(links MATCHES "Qt6::Widgets")
+      if(links MATCHES "Qt6::Widgets")
         list(APPEND headers <QApplication> <QWidget> <QPainter> <QLabel> <QPushButton>)
       endif()
       if(headers)
