@@ -270,7 +270,6 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
     const auto channelName = [](const char* prefix, int channel) {
         return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(channel);
     };
-    const QString labelOnly = QStringLiteral("Number of the channel fader below");
 
     // Built in this order: what comes later lies above what came first.
     std::vector<ControlRow> rows{
@@ -288,13 +287,14 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
          .description = QStringLiteral("The master fader below")},
     };
     for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
-        rows.push_back({.kind = Kind::Number,
-                        .place = Place::Panel,
-                        .geometry = NumberLabelGeometry(channel),
-                        .name = {},
-                        .slot = &numbers_[static_cast<std::size_t>(channel)],
-                        .text = QString::number(channel),
-                        .description = labelOnly});
+        rows.push_back(
+            {.kind = Kind::Number,
+             .place = Place::Panel,
+             .geometry = NumberLabelGeometry(channel),
+             .name = {},
+             .slot = &numbers_[static_cast<std::size_t>(channel)],
+             .text = QString::number(channel),
+             .description = QStringLiteral("Number of channel fader %1 below").arg(channel)});
     }
     // Built before the faders, which cover all of it but its right edge: a
     // sliver of a digit, no label of anything, so assistive tools skip it.
@@ -390,8 +390,6 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
     bevel("Bevel3", &Bevel3, Place::Client, {8, 184, 177, 25}, kPanel | QFrame::Sunken);
     bevel("Bevel1", &Bevel1, Place::Client, {220, 184, 37, 25}, kBox | QFrame::Sunken);
     bevel("Bevel2", &Bevel2, Place::Client, {382, 184, 37, 25}, kBox | QFrame::Sunken);
-    const QString fadeStart = QStringLiteral("The value a fade starts from");
-    const QString fadeStop = QStringLiteral("The value a fade ends at");
     rows.insert(
         rows.end(),
         {
@@ -452,7 +450,7 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
              .name = QStringLiteral("StartP"),
              .slot = &StartP,
              .model = &mixer_.StartP,
-             .description = fadeStart},
+             .description = QStringLiteral("Shows the value a fade starts from")},
             {.kind = Kind::Fader,
              .place = Place::Client,
              .geometry = {264, 184, 113, 9},
@@ -460,7 +458,7 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
              .slot = &StartM,
              .model = &mixer_.StartM,
              .accessibleName = QStringLiteral("Fade start level"),
-             .description = fadeStart},
+             .description = QStringLiteral("The value a fade starts from")},
             {.kind = Kind::Fader,
              .place = Place::Client,
              .geometry = {264, 200, 113, 9},
@@ -468,14 +466,14 @@ std::vector<TForm1::ControlRow> TForm1::Layout() {
              .slot = &StopM,
              .model = &mixer_.StopM,
              .accessibleName = QStringLiteral("Fade stop level"),
-             .description = fadeStop},
+             .description = QStringLiteral("The value a fade ends at")},
             {.kind = Kind::Value,
              .place = Place::Client,
              .geometry = {392, 190, 24, 15},
              .name = QStringLiteral("StopP"),
              .slot = &StopP,
              .model = &mixer_.StopP,
-             .description = fadeStop},
+             .description = QStringLiteral("Shows the value a fade ends at")},
             {.kind = Kind::FadeButton,
              .place = Place::Client,
              .geometry = {424, 184, 25, 25},

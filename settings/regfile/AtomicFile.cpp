@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -15,12 +16,16 @@ namespace faderwell {
 namespace {
 
 constexpr int kMaxSymlinkHops = 40;
+/// Each try lost a new temporary file to another save's clean-up, which
+/// needs that save to land in the microseconds between two calls of ours.
+constexpr int kMaxTemporaryAttempts = 16;
 constexpr mode_t kNewFileMode = 0600;  // settings are the user's own business
 
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
         if (fd_ >= 0)
@@ -67,8 +72,10 @@ std::string TemporaryPrefix(const std::filesystem::path& path) {
 }
 
 /// Removes the temporary files that saves killed mid-write left beside
-/// `path`. A save holds a lock on its temporary file from creation to rename,
-/// so a file whose lock can be taken belongs to no running save.
+/// `path`. A save holds a lock on its temporary file from creation until the
+/// rename is done, so a file whose lock can be taken belongs to no running
+/// save. The name must still be that file's when the lock is had: a save
+/// that ended meanwhile has renamed it away.
 void RemoveLeftovers(const std::filesystem::path& directory, const std::filesystem::path& path) {
     const std::string prefix = TemporaryPrefix(path);
     std::error_code error;
@@ -78,12 +85,37 @@ void RemoveLeftovers(const std::filesystem::path& directory, const std::filesyst
             continue;
         FileDescriptor fd(
             ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat info {};
-        if (fd.get() >= 0 && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
-            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        struct stat locked {};
+        struct stat named {};
+        if (fd.get() >= 0 && ::fstat(fd.get(), &locked) == 0 && S_ISREG(locked.st_mode) &&
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::lstat(entry.path().c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+            named.st_ino == locked.st_ino) {
             ::unlink(entry.path().c_str());
         }
     }
+}
+
+/// A new temporary file beside the file it will replace, locked. Another
+/// save's clean-up may take the lock between the creation and ours and
+/// remove the file; then the next name is tried.
+std::optional<std::pair<FileDescriptor, std::string>> CreateLockedTemporary(
+    const std::filesystem::path& directory, const std::filesystem::path& path) {
+    for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
+        std::string temporary =
+            (directory / (TemporaryPrefix(path) + std::string(kTemporarySuffix))).string();
+        FileDescriptor fd(::mkstemp(temporary.data()));
+        if (fd.get() < 0)
+            return std::nullopt;
+        struct stat info {};
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.get(), &info) == 0 &&
+            info.st_nlink > 0) {
+            return std::pair{std::move(fd), std::move(temporary)};
+        }
+        // Whoever holds the lock removes the file; one we hold but lost to
+        // that clean-up has no name left to remove.
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -143,22 +175,19 @@ bool ReplaceFile(const std::filesystem::path& path, std::string_view text) {
     }
 
     RemoveLeftovers(directory, path);
-    std::string temporary =
-        (directory / (TemporaryPrefix(path) + std::string(kTemporarySuffix))).string();
-    FileDescriptor fd(::mkstemp(temporary.data()));
-    if (fd.get() < 0)
+    auto created = CreateLockedTemporary(directory, path);
+    if (!created)
         return false;
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    auto& [fd, temporary] = *created;
+    // The lock (and so the descriptor) is held until the rename is done, or
+    // the file removed: until then another save's clean-up takes the file
+    // for a killed save's leftover.
+    const bool replaced = WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 &&
+                          ::fsync(fd.get()) == 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!replaced)
         ::unlink(temporary.c_str());
+    if (!fd.Close() || !replaced)
         return false;
-    }
-    bool written =
-        WriteAll(fd.get(), text) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
-    written = fd.Close() && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
     // The rename itself must reach the disk before the write counts as done.
     return SyncDirectory(directory);
 }

@@ -168,6 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"AlsaWordsInBracketsStillCount",
                  {"Synth (right):in 129:0", "Synth (left):in 130:0"}, kAlsa, 2,
                  "Synth (left):in 128:0", 3, 3, {1}, "Synth (left):in 130:0", nullptr},
+        // Two colons make no number group: the brackets and the address are words.
+        NameCase{"AlsaTwoColonsAreNoNumberGroup", {"Synth (1:2:3):in 1:2:3"}, kAlsa, 2,
+                 "Synth (4:5:6):in 4:5:6", 2, -1, {}, "Synth (4:5:6):in 4:5:6",
+                 "\"Synth (4:5:6):in 4:5:6\" is not listed"},
         // A JACK name drops only its process numbers, not what looks like
         // an ALSA address; a name that matches exactly wins over one that
         // matches without them.

@@ -152,6 +152,10 @@ pid_t StartChild(const std::function<void()>& body) {
     return child;
 }
 
+ChildOutcome WaitForChild(pid_t child) {
+    return Reap(child, {});
+}
+
 bool KillAndReap(pid_t child) {
     ::kill(child, SIGKILL);
     const ChildOutcome outcome = Reap(child, {});

@@ -48,6 +48,9 @@ ChildOutcome RunInChild(const ChildLimits& limits, const std::function<std::stri
 /// Starts `body` in a forked child that runs until it is killed.
 pid_t StartChild(const std::function<void()>& body);
 
+/// Waits for a child of StartChild to end by itself.
+ChildOutcome WaitForChild(pid_t child);
+
 /// Sends SIGKILL and waits for the child; true when the kill ended it.
 bool KillAndReap(pid_t child);
 

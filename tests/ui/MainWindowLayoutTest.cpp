@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <QXmlStreamReader>
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "MainWindowFixture.h"
@@ -21,6 +22,9 @@ namespace faderwell::test {
 namespace {
 
 using MainWindowLayout = MainWindowTest;
+
+// The client area the layout is drawn for, in pixels at 96 dpi.
+const QSize kClientArea(457, 217);
 
 // Every widget of the client area that the user sees or handles: frames
 // (the panel and the bevels) only enclose, so they may overlap anything.
@@ -44,7 +48,7 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     ASSERT_EQ(form.devicePixelRatio(), 1.0);
     ASSERT_EQ(form.logicalDpiY(), 96);
     EXPECT_TRUE(SaveScreenshot(form, QStringLiteral("main-window.png")));
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
     EXPECT_EQ(form.Client()->y(), form.MainMenu1->height());
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_EQ(form.size(), form.minimumSize());
@@ -56,11 +60,11 @@ TEST_F(MainWindowLayout, ClientAreaIsFixedBelowTheMenuBarAt96Dpi) {
     form.showMinimized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
     form.showNormal();
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
     // A title bar that offers maximizing regardless (Qt's own, on Wayland) gets nowhere.
     form.showMaximized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMaximized(); }));
-    EXPECT_EQ(form.Client()->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_EQ(form.Client()->size(), kClientArea);
 }
 
 TEST_F(MainWindowLayout, EveryControlLiesInsideTheClientArea) {
@@ -97,7 +101,7 @@ TEST_F(MainWindowLayout, ControlsOverlapOnlyWhereTheLayoutStacksThem) {
 
 TEST_F(MainWindowLayout, FadersRunFrom0To127InSingleSteps) {
     std::vector<QScrollBar*> bars{form.MVol, form.StartM, form.StopM};
-    for (int channel = 1; channel <= Mixer::kChannels; ++channel) bars.push_back(form.Vol(channel));
+    for (int channel = 1; channel <= 16; ++channel) bars.push_back(form.Vol(channel));
     for (QScrollBar* bar : bars) {
         EXPECT_EQ(bar->minimum(), 0);
         EXPECT_EQ(bar->maximum(), 127);
@@ -183,11 +187,54 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
         EXPECT_EQ(seen.count(decoration), 0u) << decoration->objectName().toStdString();
     EXPECT_EQ(seen.count(form.CcP), 1u);
     EXPECT_EQ(seen.count(form.Vol(1)), 1u);
-    // Every control they see tells what it is for; only the panel just holds the faders.
+    // Every control they see tells what it is for, each its own words; only
+    // the panel just holds the faders.
     seen.erase(form.Panel1);
-    for (QObject* control : seen)
-        EXPECT_FALSE(static_cast<QWidget*>(control)->accessibleDescription().isEmpty())
+    std::map<QObject*, QString> described;
+    const auto describe = [&](QWidget* control, const QString& description) {
+        described[control] = description;
+    };
+    describe(form.NumberLabel(0), "The master fader below");
+    describe(form.MVol, "Moves every linked channel to its value");
+    describe(form.MC,
+             "Links or unlinks every channel at once; a fade starts only while it is "
+             "ticked");
+    for (int channel = 1; channel <= Mixer::kChannels; ++channel) {
+        describe(form.NumberLabel(channel),
+                 QString("Number of channel fader %1 below").arg(channel));
+        describe(form.Vol(channel),
+                 QString("Control Change value on MIDI channel %1").arg(channel));
+        describe(form.C(channel),
+                 QString("Channel %1 follows the master while ticked").arg(channel));
+    }
+    describe(form.SB1, "Sets the master to 127");
+    describe(form.SB2, "Sets the master to 64");
+    describe(form.SB3, "Sets the master to 0");
+    describe(form.LValue, "The value of the fader moved last");
+    describe(form.Label2, "Caption of the controller number");
+    describe(form.CcP, "The controller number every channel fader sends");
+    describe(form.CC, "Chooses the controller every channel fader sends, 0 to 127");
+    describe(form.DrumSw,
+             "A hi-hat note on channel 10 at every fade step; each change sends the "
+             "drum-kit selection");
+    describe(form.Label3, "Caption of the drum box");
+    describe(form.StartB, "Fades the master from the start level to the stop level");
+    describe(form.StartP, "Shows the value a fade starts from");
+    describe(form.StartM, "The value a fade starts from");
+    describe(form.StopM, "The value a fade ends at");
+    describe(form.StopP, "Shows the value a fade ends at");
+    describe(form.StopB, "Stops the fade where it stands");
+    std::set<QString> distinct;
+    for (const auto& [control, description] : described) {
+        distinct.insert(description);
+        EXPECT_EQ(seen.count(control), 1u) << description.toStdString();
+    }
+    EXPECT_EQ(distinct.size(), described.size()) << "a description said twice";
+    for (QObject* control : seen) {
+        ASSERT_EQ(described.count(control), 1u) << control->objectName().toStdString();
+        EXPECT_EQ(static_cast<QWidget*>(control)->accessibleDescription(), described[control])
             << control->objectName().toStdString();
+    }
 
     // A fader tells the value it sends, and a value set from outside goes
     // through the fader like any gesture.
@@ -206,18 +253,22 @@ TEST_F(MainWindowLayout, AssistiveToolsFindEveryControlByNameAndReadTheSentValue
 }
 
 TEST_F(MainWindowLayout, FontsFollowTheLayout) {
-    for (int fader = 0; fader <= Mixer::kChannels; ++fader) {
-        EXPECT_EQ(form.NumberLabel(fader)->font().pixelSize(), 15);
-        EXPECT_TRUE(form.NumberLabel(fader)->font().bold());
+    struct Row {
+        QWidget* label;
+        int pixels;
+        bool bold;
+    };
+    std::vector<Row> rows{
+        {form.LValue, 13, false}, {form.Label2, 15, false}, {form.CcP, 15, false},
+        {form.StartP, 15, false}, {form.StopP, 15, false},  {form.Label3, 12, false},
+        {form.SB1, 12, false},
+    };
+    for (int fader = 0; fader <= 16; ++fader) rows.push_back({form.NumberLabel(fader), 15, true});
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.label->font().pixelSize(), row.pixels)
+            << row.label->objectName().toStdString();
+        EXPECT_EQ(row.label->font().bold(), row.bold) << row.label->objectName().toStdString();
     }
-    EXPECT_EQ(form.LValue->font().pixelSize(), 13);
-    for (QWidget* label : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.CcP),
-                           static_cast<QWidget*>(form.StartP), static_cast<QWidget*>(form.StopP)}) {
-        EXPECT_EQ(label->font().pixelSize(), 15);
-        EXPECT_FALSE(label->font().bold());
-    }
-    EXPECT_EQ(form.Label3->font().pixelSize(), 12);
-    EXPECT_EQ(form.SB1->font().pixelSize(), 12);
 }
 
 TEST_F(MainWindowLayout, MenuHoldsTheCommandsInOrder) {

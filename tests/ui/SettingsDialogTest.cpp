@@ -160,7 +160,38 @@ TEST_F(SettingsDialogTest, ClicksKeysAndWheelOnTheSliderStoreTheStepAndSetTheInt
 
 // A stored step outside 1..5 shows at the nearest end; any handling of the
 // slider stores the shown step, even when the position stays.
-class UntouchedSliderTest : public SettingsDialogTest, public testing::WithParamInterface<int> {};
+struct UntouchedGesture {
+    const char* name;
+    void (*handle)(QSlider* slider, QPoint thumb);
+    friend void PrintTo(const UntouchedGesture& gesture, std::ostream* os) { *os << gesture.name; }
+};
+
+const UntouchedGesture kUntouchedGestures[] = {
+    {"ThumbClick",
+     [](QSlider* slider, QPoint thumb) { QTest::mouseClick(slider, Qt::LeftButton, {}, thumb); }},
+    {"HomeAtStart",
+     [](QSlider* slider, QPoint) {
+         slider->setFocus();
+         QTest::keyClick(slider, Qt::Key_Home);
+     }},
+    {"LeftAtStart",
+     [](QSlider* slider, QPoint) {
+         slider->setFocus();
+         QTest::keyClick(slider, Qt::Key_Left);
+     }},
+    // A drag that comes back to where it began.
+    {"DragBack",
+     [](QSlider* slider, QPoint thumb) {
+         QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+         QTest::mouseMove(slider, thumb + QPoint(slider->width() / 2, 0));
+         EXPECT_GT(slider->sliderPosition(), 1);
+         QTest::mouseMove(slider, thumb);
+         QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
+     }},
+};
+
+class UntouchedSliderTest : public SettingsDialogTest,
+                            public testing::WithParamInterface<UntouchedGesture> {};
 
 TEST_P(UntouchedSliderTest, HandlingWithoutMovingStoresTheStep) {
     values.SpeedStep = 0;
@@ -168,40 +199,15 @@ TEST_P(UntouchedSliderTest, HandlingWithoutMovingStoresTheStep) {
     ShowDialog();
     ASSERT_EQ(config.FSPEED->value(), 1);
     ASSERT_EQ(values.SpeedStep, 0);
-    const QPoint thumb = PartCentre(config.FSPEED, QStyle::SC_SliderHandle);
-
-    switch (GetParam()) {
-        case 0:  // a click on the thumb
-            QTest::mouseClick(config.FSPEED, Qt::LeftButton, {}, thumb);
-            break;
-        case 1:  // Home at the left end
-            config.FSPEED->setFocus();
-            QTest::keyClick(config.FSPEED, Qt::Key_Home);
-            break;
-        case 2:  // Left at the left end
-            config.FSPEED->setFocus();
-            QTest::keyClick(config.FSPEED, Qt::Key_Left);
-            break;
-        case 3:  // a drag that comes back to where it began
-            QTest::mousePress(config.FSPEED, Qt::LeftButton, {}, thumb);
-            QTest::mouseMove(config.FSPEED, thumb + QPoint(config.FSPEED->width() / 2, 0));
-            EXPECT_GT(config.FSPEED->sliderPosition(), 1);
-            QTest::mouseMove(config.FSPEED, thumb);
-            QTest::mouseRelease(config.FSPEED, Qt::LeftButton, {}, thumb);
-            break;
-    }
+    GetParam().handle(config.FSPEED, PartCentre(config.FSPEED, QStyle::SC_SliderHandle));
 
     EXPECT_EQ(config.FSPEED->value(), 1);
     EXPECT_EQ(values.SpeedStep, 1);
     EXPECT_EQ(timer.Interval(), 250);
 }
 
-std::string GestureName(const testing::TestParamInfo<int>& info) {
-    static const char* const kNames[] = {"ThumbClick", "HomeAtStart", "LeftAtStart", "DragBack"};
-    return kNames[info.param];
-}
-
-INSTANTIATE_TEST_SUITE_P(Settings, UntouchedSliderTest, testing::Values(0, 1, 2, 3), GestureName);
+INSTANTIATE_TEST_SUITE_P(Settings, UntouchedSliderTest, testing::ValuesIn(kUntouchedGestures),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // ---- Vendor ---------------------------------------------------------------
 

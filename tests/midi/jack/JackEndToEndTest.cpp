@@ -19,6 +19,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -322,6 +323,15 @@ TEST_F(JackDevice, TheProgramOpensTheStoredReceiverWhereverItStandsAndSaysWhenIt
 #endif
 
 enum class ServerKind { kJackd, kPipeWire };
+
+const char* ServerKindName(ServerKind kind) {
+    return kind == ServerKind::kJackd ? "Jackd" : "PipeWire";
+}
+
+/// A failing case names its server rather than showing the enum's bytes.
+void PrintTo(ServerKind kind, std::ostream* os) {
+    *os << ServerKindName(kind);
+}
 
 /// A server of the test's own, jackd or PipeWire, that the test may kill and
 /// start again under the same name. A PipeWire test's process must have
@@ -805,7 +815,7 @@ TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackBy
 INSTANTIATE_TEST_SUITE_P(Servers, JackLife,
                          testing::Values(ServerKind::kJackd, ServerKind::kPipeWire),
                          [](const testing::TestParamInfo<ServerKind>& server) {
-                             return server.param == ServerKind::kJackd ? "Jackd" : "PipeWire";
+                             return ServerKindName(server.param);
                          });
 
 }  // namespace

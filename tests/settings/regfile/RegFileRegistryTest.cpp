@@ -275,6 +275,32 @@ TEST_F(SettingsFile, WriteThatWouldOutgrowTheLimitFailsAfterEarlierValuesAreWrit
     EXPECT_EQ(file->Find(kSettingsKey, "SPEED"), std::nullopt);
 }
 
+TEST_F(SettingsFile, SaveThatFillsTheFileToTheLimitSucceedsAndOneByteMoreFails) {
+    // How many bytes a save adds to a file that holds none of our values.
+    const std::string base = Settings("");
+    Store(path_, base);
+    ProcessValues values{Defaults::Values()};
+    ASSERT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
+    const std::size_t added = Contents(path_).size() - base.size();
+
+    for (const std::size_t over : {0u, 1u}) {
+        SCOPED_TRACE(over);
+        const std::size_t comment = RegFile::kMaxSize - base.size() - added - 1 + over;
+        Store(path_, base + std::string(comment, ';') + "\n");
+        const auto error = Access(values, SettingsStore::kSave);
+        if (over == 0) {
+            EXPECT_EQ(error, std::nullopt);
+            EXPECT_EQ(Contents(path_).size(), RegFile::kMaxSize);
+            // ...and the next start reads it.
+            ProcessValues loaded{Defaults::Values()};
+            EXPECT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
+        } else {
+            EXPECT_EQ(error, "'VENDOR' の設定に失敗しました");
+            EXPECT_LT(Contents(path_).size(), RegFile::kMaxSize);
+        }
+    }
+}
+
 TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetKeepsItsPermissions) {
     const fs::path target = root_ / "dotfiles" / "faderwell.reg";
     Store(target, kEmptyKey);

@@ -1,0 +1,1 @@
+// Compiled only to make GoogleTest's precompiled header, which the tests reuse.

@@ -1,0 +1,3 @@
+#include <vector>
+
+#include "core/Fader.h"

@@ -1,0 +1,4 @@
+#include <jack/jack.h>
+
+#include "JackOutput.h"
+#include "midi/MidiOutPort.h"

@@ -1,0 +1,3 @@
+#include <unistd.h>
+
+#include "settings/regfile/RegFile.h"

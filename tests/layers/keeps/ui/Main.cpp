@@ -1,0 +1,4 @@
+#include <QWidget>
+
+#include "core/Mixer.h"
+#include "settings/AccessSettings.h"
