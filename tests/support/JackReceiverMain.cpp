@@ -18,10 +18,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
-#include <poll.h>
 #include <semaphore.h>
-#include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,11 +28,12 @@
 #include <cstdio>
 #include <string>
 
+#include "ReceiverPrinter.h"
+
 namespace {
 
 constexpr std::size_t kRingBytes = 1 << 20;  // tens of thousands of messages
 constexpr std::size_t kLongestMessage = 255;
-constexpr long kWakeNanoseconds = 20'000'000;  // how often the input's end is checked
 constexpr useconds_t kListedPollMicroseconds = 2000;
 constexpr int kListedPolls = 15000;  // 30 s: only a hung server takes that long
 
@@ -55,12 +53,6 @@ struct Receiver {
     sem_t arrived{};
     std::atomic<unsigned> dropped{0};
 };
-
-std::atomic<bool> stopRequested{false};
-
-void OnSignal(int) {
-    stopRequested = true;
-}
 
 /// One record in the ring: the size (0 for an off-schedule mark), the
 /// frame, then the message's bytes.
@@ -100,19 +92,6 @@ int Process(jack_nframes_t frames, void* argument) {
     return 0;
 }
 
-bool WriteAll(const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        done += static_cast<std::size_t>(count);
-    }
-    return true;
-}
-
 /// Prints every whole message in the ring, one line each.
 bool Drain(Receiver& receiver) {
     std::string lines;
@@ -137,7 +116,7 @@ bool Drain(Receiver& receiver) {
         }
         lines += '\n';
     }
-    return lines.empty() || WriteAll(lines);
+    return lines.empty() || printer::WriteAll(lines);
 }
 
 /// True once the server lists `port` to other clients. A new port shows in
@@ -154,22 +133,12 @@ bool Listed(jack_client_t* client, const jack_port_t* port) {
     return listed;
 }
 
-bool InputEnded() {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0)
-        return false;
-    char byte = 0;
-    return read(STDIN_FILENO, &byte, 1) <= 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "frames"))
         return 2;
-    signal(SIGTERM, OnSignal);
-    signal(SIGINT, OnSignal);
-    signal(SIGPIPE, SIG_IGN);
+    printer::StopOnSignals();
     Receiver receiver;
     receiver.frames = argc == 3;
     receiver.ring = jack_ringbuffer_create(kRingBytes);
@@ -195,20 +164,9 @@ int main(int argc, char** argv) {
         }
         usleep(kListedPollMicroseconds);
     }
-    if (!WriteAll("ready\n"))
+    if (!printer::WriteAll("ready\n"))
         return 1;
-    while (!stopRequested && !InputEnded()) {
-        timespec wake{};
-        clock_gettime(CLOCK_REALTIME, &wake);
-        wake.tv_nsec += kWakeNanoseconds;
-        if (wake.tv_nsec >= 1'000'000'000) {
-            wake.tv_sec += 1;
-            wake.tv_nsec -= 1'000'000'000;
-        }
-        sem_timedwait(&receiver.arrived, &wake);
-        if (!Drain(receiver))
-            break;
-    }
+    printer::PrintUntilStopped(receiver.arrived, [&] { return Drain(receiver); });
     // Deactivate before anything the callback touches goes away.
     jack_deactivate(client);
     Drain(receiver);

@@ -16,12 +16,9 @@
 // leaves in its port for two cycles arrives twice here.
 #include <pipewire/filter.h>
 #include <pipewire/pipewire.h>
-#include <poll.h>
 #include <semaphore.h>
-#include <signal.h>
 #include <spa/control/control.h>
 #include <spa/pod/iter.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -33,11 +30,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "ReceiverPrinter.h"
+
 namespace {
 
 constexpr const char* kMidiFormat = "8 bit raw midi";
-constexpr long kWakeNanoseconds = 20'000'000;  // how often the input's end is checked
-constexpr int kReadySeconds = 30;              // only a hung daemon takes that long
+constexpr int kReadySeconds = 30;  // only a hung daemon takes that long
 /// A cycle that starts further than this from where the one before ended
 /// is off the graph's schedule.
 constexpr double kOffScheduleMicroseconds = 250.0;
@@ -93,12 +91,6 @@ struct Receiver {
     sem_t arrived{};
     std::atomic<unsigned> dropped{0};
 };
-
-std::atomic<bool> stopRequested{false};
-
-void OnSignal(int) {
-    stopRequested = true;
-}
 
 void Put(Receiver& receiver, const Record& record) {
     if (!receiver.ring.Push(record))
@@ -180,19 +172,6 @@ void OnFilterState(void* data, pw_filter_state, pw_filter_state, const char*) {
     pw_thread_loop_signal(static_cast<Receiver*>(data)->loop, false);
 }
 
-bool WriteAll(const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        done += static_cast<std::size_t>(count);
-    }
-    return true;
-}
-
 bool Drain(Receiver& receiver) {
     std::string lines;
     Record record;
@@ -215,15 +194,7 @@ bool Drain(Receiver& receiver) {
         }
         lines += '\n';
     }
-    return lines.empty() || WriteAll(lines);
-}
-
-bool InputEnded() {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0)
-        return false;
-    char byte = 0;
-    return read(STDIN_FILENO, &byte, 1) <= 0;
+    return lines.empty() || printer::WriteAll(lines);
 }
 
 }  // namespace
@@ -232,9 +203,7 @@ int main(int argc, char** argv) {
     const std::string stamp = argc == 3 ? argv[2] : "";
     if (argc != 2 && !(argc == 3 && (stamp == "frames" || stamp == "times")))
         return 2;
-    signal(SIGTERM, OnSignal);
-    signal(SIGINT, OnSignal);
-    signal(SIGPIPE, SIG_IGN);
+    printer::StopOnSignals();
     pw_init(nullptr, nullptr);
     pw_log_set_level(SPA_LOG_LEVEL_NONE);
     Receiver receiver;
@@ -299,20 +268,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "receiver: the daemon never listed its port\n");
         return 1;
     }
-    if (!WriteAll("ready\n"))
+    if (!printer::WriteAll("ready\n"))
         return 1;
-    while (!stopRequested && !InputEnded()) {
-        timespec wake{};
-        clock_gettime(CLOCK_REALTIME, &wake);
-        wake.tv_nsec += kWakeNanoseconds;
-        if (wake.tv_nsec >= 1'000'000'000) {
-            wake.tv_sec += 1;
-            wake.tv_nsec -= 1'000'000'000;
-        }
-        sem_timedwait(&receiver.arrived, &wake);
-        if (!Drain(receiver))
-            break;
-    }
+    printer::PrintUntilStopped(receiver.arrived, [&] { return Drain(receiver); });
     // The node goes, and its process callback with it, before the ring.
     pw_thread_loop_lock(receiver.loop);
     spa_hook_remove(&receiver.registryListener);
