@@ -35,6 +35,10 @@ inline InMemoryRegistry::Value Text(std::string_view text) {
     return value;
 }
 
+inline InMemoryRegistry::Value Binary(std::vector<std::uint8_t> bytes) {
+    return {regtype::kBinary, std::move(bytes)};
+}
+
 /// One settings call through `registry`, as each run of the program makes:
 /// the failure's message if one is raised.
 inline std::optional<std::string> Access(Registry& registry, ProcessValues& values,
@@ -48,6 +52,9 @@ inline std::optional<std::string> Access(Registry& registry, ProcessValues& valu
 }
 
 using StoredValues = std::map<std::string, InMemoryRegistry::Value, std::less<>>;
+
+/// Another program's value in our key: never read, never touched.
+inline const StoredValues::value_type kForeign{"OTHER", {regtype::kSz, {'x', 0}}};
 
 struct LoadCase {
     const char* label;

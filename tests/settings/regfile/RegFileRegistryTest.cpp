@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "../FirstRun.h"
 #include "../LoadCases.h"
 #include "core/Defaults.h"
 #include "core/Failure.h"
@@ -20,10 +21,6 @@ namespace faderwell {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kEmptyKey =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\SOFTWARE\\VELDRIN\\FADERWELL]\n\n";
 
 std::string Settings(std::string_view values) {
     return "Windows Registry Editor Version 5.00\n\n"
@@ -68,27 +65,47 @@ protected:
         return tree;
     }
 
+    /// Our key's values; nothing while there is none. What the file held
+    /// stays ahead of our key, and no temporary file is left beside it.
+    std::optional<StoredValues> Stored() const {
+        EXPECT_LE(Tree().size(), 3u) << "a temporary file was left beside the file";
+        const std::string text = Contents(path_);
+        const auto file = RegFile::Parse(text);
+        if (!file || !file->HasKey(kSettingsKey))
+            return std::nullopt;
+        const std::string lead =
+            existing_.empty() ? std::string(RegFile::kHeader) + "\n" : existing_;
+        EXPECT_TRUE(text.starts_with(lead + "\n[" + std::string(kSettingsKey) + "]\n")) << text;
+        StoredValues values;
+        for (const RegSection& section : file->Sections())
+            for (const RegEntry& entry : section.entries)
+                if (section.keyPath == kSettingsKey && entry.value)
+                    values[entry.name] = {entry.value->type, entry.value->data};
+        return values;
+    }
+    void Store(const StoredValues& values) {
+        RegFile file = RegFile::Parse(Contents(path_)).value();
+        file.AddKey(kSettingsKey);
+        for (const auto& [name, value] : values)
+            file.Set(kSettingsKey, name, RegValue{value.type, value.bytes});
+        Store(path_, file.Serialize());
+    }
+
     fs::path root_;
     fs::path path_;
+    std::string existing_;  // what the file held before the test
 };
 
-TEST_F(SettingsFile, OpeningAddsTheEmptyKeyAndSaveFillsIt) {
-    const std::string other = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01\n";
-    const std::string saved = "\"MIDI_OUT\"=hex:01\n\"SPEED\"=hex:03\n\"VENDOR\"=hex:00\n";
-    // The first run finds neither file nor directories; later a file may lack our key.
-    const std::pair<std::optional<std::string>, std::string> cases[] = {
-        {std::nullopt, kEmptyKey}, {other, other + kEmptyKey.substr(kEmptyKey.find('[') - 1)}};
-    for (const auto& [existing, opened] : cases) {
-        if (existing)
-            Store(path_, *existing);
-        ProcessValues values{Defaults::Values()};
-        EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
-        EXPECT_EQ(Contents(path_), opened);
-        EXPECT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
-        EXPECT_EQ(Contents(path_), opened.substr(0, opened.size() - 1) + saved + "\n");
-        EXPECT_EQ(Tree().size(), 3u) << "no temporary file left beside the file";
+// The first run finds neither file nor directories, or a file without our key.
+class FileOfAnotherKey : public SettingsFile {
+    void SetUp() override {
+        SettingsFile::SetUp();
+        existing_ = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"A\"=hex:01\n";
+        Store(path_, existing_);
     }
-}
+};
+using FileKeys = testing::Types<SettingsFile, FileOfAnotherKey>;
+INSTANTIATE_TYPED_TEST_SUITE_P(File, FirstRun, FileKeys);
 
 TEST_F(SettingsFile, WhatTheStoreWritesReadsBackIdentically) {
     for (const std::int32_t byte : {0, 1, 2, 127, 128, 200, 255}) {
@@ -153,12 +170,8 @@ class FileLoad : public SettingsFile, public testing::WithParamInterface<LoadCas
 
 TEST_P(FileLoad, TakesTheTypesAndSizesTheFileStates) {
     const LoadCase& c = GetParam();
-    RegFile file;
-    file.AddKey(kSettingsKey);
-    for (const auto& [name, value] : c.stored)
-        file.Set(kSettingsKey, name, RegValue{value.type, value.bytes});
-    const std::string text = file.Serialize();
-    Store(path_, text);
+    Store(c.stored);
+    const std::string text = Contents(path_);
     ProcessValues values{Defaults::Values()};
 
     EXPECT_EQ(Access(values, SettingsStore::kLoad), c.error) << text;
@@ -303,7 +316,7 @@ TEST_F(SettingsFile, SaveThatFillsTheFileToTheLimitSucceedsAndOneByteMoreFails) 
 
 TEST_F(SettingsFile, SymlinkedFileStaysALinkAndItsTargetKeepsItsPermissions) {
     const fs::path target = root_ / "dotfiles" / "faderwell.reg";
-    Store(target, kEmptyKey);
+    Store(target, Settings(""));
     const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                           fs::perms::others_read;
     fs::permissions(target, readable);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../FirstRun.h"
 #include "../LoadCases.h"
 #include "core/Defaults.h"
 #include "core/Failure.h"
@@ -20,12 +21,7 @@
 namespace faderwell {
 namespace {
 
-using Value = InMemoryRegistry::Value;
 using Values = StoredValues;
-
-Value Binary(std::vector<std::uint8_t> bytes) {
-    return {REG_BINARY, std::move(bytes)};
-}
 
 class WindowsRegistryTest : public testing::Test {
 protected:
@@ -60,7 +56,7 @@ protected:
 
     /// Every value in the key, read back with RegQueryValueExA; nothing when
     /// there is no key.
-    std::optional<Values> InRegistry() const {
+    std::optional<Values> Stored() const {
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_READ, &key) !=
             ERROR_SUCCESS) {
@@ -98,9 +94,6 @@ protected:
     std::string keyPath_;
 };
 
-// Another program's value in the same key: never read, never touched.
-const Values::value_type kForeign{"OTHER", {REG_SZ, {'x', 0}}};
-
 class RealRegistryLoad : public WindowsRegistryTest,
                          public testing::WithParamInterface<LoadCase> {};
 
@@ -113,7 +106,7 @@ TEST_P(RealRegistryLoad, TakesTheTypesAndSizesTheRegistryReports) {
 
     EXPECT_EQ(Access(values, SettingsStore::kLoad), c.error);
     EXPECT_EQ(values, c.expected);
-    EXPECT_EQ(InRegistry(), stored) << "a load never writes";
+    EXPECT_EQ(Stored(), stored) << "a load never writes";
 }
 
 // A read that fails for real is below.
@@ -121,24 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Stored, RealRegistryLoad,
                          testing::ValuesIn(WithoutFailingReads(LoadCases())),
                          [](const auto& test) { return std::string(test.param.label); });
 
-TEST_F(WindowsRegistryTest, FirstLoadCreatesTheKeyAndSaveWritesThreeOneByteBinaries) {
-    ProcessValues values{Defaults::Values()};
-    EXPECT_EQ(Access(values, SettingsStore::kLoad), std::nullopt);
-    EXPECT_EQ(values, (ProcessValues{1, 3, 0}));
-    EXPECT_EQ(InRegistry(), Values{});
-
-    Store({kForeign, {"SPEED", {REG_DWORD, {1, 0, 0, 0}}}});
-    values = {0x1FE, 200, -1};
-    EXPECT_EQ(Access(values, SettingsStore::kSave), std::nullopt);
-    EXPECT_EQ(InRegistry(), (Values{{"MIDI_OUT", Binary({0xFE})},
-                                    {"SPEED", Binary({200})},
-                                    {"VENDOR", Binary({0xFF})},
-                                    kForeign}));
-
-    ProcessValues loaded{Defaults::Values()};
-    EXPECT_EQ(Access(loaded, SettingsStore::kLoad), std::nullopt);
-    EXPECT_EQ(loaded, (ProcessValues{0xFE, 200, 0xFF}));
-}
+INSTANTIATE_TYPED_TEST_SUITE_P(Registry, FirstRun, WindowsRegistryTest);
 
 TEST_F(WindowsRegistryTest, TheOutputNameIsAStringValueThatKeepsEveryCharacter) {
     // Beyond the ANSI code page, with the quotes and backslash a file escapes.
