@@ -2,7 +2,8 @@
 # The fastest fade (50 ms ticks) at the wire at several server periods:
 # jackd at 16, 256 and 1024 frames and PipeWire at its default quantum; at
 # each, hand moves (no fade running) from Send to the frame they arrived at;
-# and on PipeWire, the fade while the quantum changes eight times.
+# on PipeWire, the fade while the quantum changes eight times; and on both,
+# the fade while the period goes 1024 -> 2048 -> 256.
 # On PipeWire both outputs are measured, each into a native receiver (a
 # PipeWire node, as a bridged device is): the native output, which the
 # program takes there ("wire_pipewire", "quanta_pipewire"), and the JACK
@@ -135,6 +136,47 @@ transport() {
     awk '{ d[NR] = $1 } END { m = d[int((NR + 1) / 2)]; for (i = 1; i <= NR; i++) printf "%.0f\n", (d[i] > m) ? d[i] - m : m - d[i] }'
 }
 
+# The same fade while the server's period grows and then shrinks, as when
+# another program asks for a larger buffer and later a smaller one: 1024
+# frames, 2048 from 2 s after the fade program starts, 256 from 4 s. The
+# fade ends more than a second after the last change, so its last ticks
+# show whether the wait came down with the period.
+readonly PERIOD_STEPS="2048 256"
+# period_fades <name> <set period command...> -- <env arguments...>
+period_fades() {
+  local name=$1 set=() i frames recording recordings=() changer
+  shift
+  while [ "$1" != -- ]; do set+=("$1"); shift; done
+  shift
+  for i in $(seq "$repeats"); do
+    recording=$work/$name.$i.rec
+    "${set[@]}" 1024 >/dev/null
+    sleep 0.5
+    { for frames in $PERIOD_STEPS; do sleep 2; "${set[@]}" "$frames" >/dev/null; done; } &
+    changer=$!
+    started+=("$changer")
+    record "$recording" "$@"
+    wait "$changer"
+    recordings+=("$recording")
+  done
+  "$tools/fade_report" "$name" $FASTEST_INTERVAL_MS "${recordings[@]}"
+  # How much longer than at the fade's first tick its hi-hats waited, per
+  # fade: the most while the period was 2048, and at the last tick, 256 by
+  # then. Time the server dropped moves the schedule, so it counts in too.
+  for i in "${recordings[@]}"; do extra_wait "$i"; done |
+    awk -v n="$name" '{ g = g sep sprintf("%+.0f", $1 / 1000); e = e sep sprintf("%+.0f", $2 / 1000); sep = "/" }
+                      END { printf "%s.wait_grown_ms=%s\n%s.wait_end_ms=%s\n", n, g, n, e }'
+}
+# extra_wait <recording>: "<most extra wait> <extra wait at the last tick>",
+# in microseconds, each hi-hat against the first one's moment plus its
+# ticks' intervals.
+extra_wait() {
+  awk -v interval=$FASTEST_INTERVAL_MS '
+    $2 == "99" { d = $1 - n * interval * 1000; if (n == 0) first = d
+                 if (d - first > most) most = d - first; last = d - first; n++ }
+    END { printf "%.0f %.0f\n", most, last }' "$1"
+}
+
 server=$("$service" name wire)
 for period in 16 256 1024; do
   faderwell_service_start "$service" "$work" "jackd.$period" jack "$server" "$period" --realtime
@@ -143,6 +185,11 @@ for period in 16 256 1024; do
   hand_moves "wire_jackd$period" "$period" JACK_DEFAULT_SERVER="$server" JACK_NO_START_SERVER=1
   faderwell_service_stop "$pid"
 done
+faderwell_service_start "$service" "$work" jackd.periods jack "$server" 1024 --realtime
+pid=$FADERWELL_SERVICE_PID
+period_fades periods_jackd env JACK_DEFAULT_SERVER="$server" jack_bufsize -- \
+  JACK_DEFAULT_SERVER="$server" JACK_NO_START_SERVER=1
+faderwell_service_stop "$pid"
 
 faderwell_service_start "$service" "$work" pipewire pipewire "$server"
 pid=$FADERWELL_SERVICE_PID
@@ -182,5 +229,12 @@ for output in native jack; do
     recordings+=("$recording")
   done
   "$tools/fade_report" "quanta_pipewire$suffix" $FASTEST_INTERVAL_MS "${recordings[@]}"
+done
+# The quantum growing and shrinking as the period does on jackd above, from
+# the native output and from the JACK output.
+for output in native jack; do
+  route_args=(--route "$output")
+  period_fades "periods_pipewire${output/native/}" env "${pipewire_env[@]}" \
+    pw-metadata -n settings 0 clock.force-quantum -- -u JACK_DEFAULT_SERVER "${pipewire_env[@]}"
 done
 faderwell_service_stop "$pid"

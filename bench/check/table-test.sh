@@ -47,12 +47,14 @@ check 3 "a slow start-up with JACK against its floor" app.startup_ms_runs=74.8,7
 check 3 "too much peak memory with JACK" app.peak_kib=77001
 check 3 "a hand move later than a period + 1 ms" wire_jackd256.hand_p99_ms=6.334
 check 3 "a tick off where the server kept time" quanta_pipewire.intervals_off_elsewhere=1
+check 3 "a tick off where the server kept time, its period grown" periods_pipewire.intervals_off_elsewhere=1
 check 0 "the JACK output's words doubled by PipeWire's libjack are told, not judged" \
-  quanta_pipewirejack.ticks=54/381 quanta_pipewirejack.words_intact=no quanta_pipewirejack.doubled_words=85
+  quanta_pipewirejack.ticks=54/381 quanta_pipewirejack.words_intact=no quanta_pipewirejack.doubled_words=85 \
+  periods_pipewirejack.intervals_off_elsewhere=9
 for key in core.MasterChangeSixteenSends_ns fade5_loaded.p99_dev_ms fade3_idle.total_dev_pct \
            fade5_idle.words_intact fade3_loaded.stray_words nomidi.startup_ms app.rss_kib \
            floor.startup_ms nomidi.idle_cpu_ticks fade5_idle.ticks wire_pipewire.hand_p99_ms \
-           quanta_pipewire.intervals_off_elsewhere widgets.peak_kib widgetsjack.startup_ms_runs \
+           quanta_pipewire.intervals_off_elsewhere periods_jackd.intervals_off_elsewhere widgets.peak_kib widgetsjack.startup_ms_runs \
            nomidi.peak_kib; do
   check 3 "$key not measured" "-$key"
 done
