@@ -409,8 +409,9 @@ bool JackMidiOutput::WaitForWordsSoFar(Waiter& waiter, Clock::time_point deadlin
     // A word leaves within the headroom and two periods of being handed
     // over; the cycles that cover that much time have popped it.
     const std::uint64_t period = std::max<std::uint32_t>(jack_get_buffer_size(client_), 1);
-    const std::uint64_t headroom =
-        std::uint64_t{jack_get_sample_rate(client_)} * kHeadroomMicroseconds / 1'000'000;
+    const std::uint64_t headroom = std::uint64_t{jack_get_sample_rate(client_)} *
+                                   static_cast<std::uint64_t>(CycleClock::kHeadroomMicroseconds) /
+                                   1'000'000;
     const std::uint64_t turn = (headroom + 2 * period) / period + kSettlingCycles;
     const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
     return WaitFor(
@@ -451,9 +452,7 @@ void JackMidiOutput::Process(std::uint32_t frames) {
     // A word sent just after a cycle started, and due then, falls due one
     // latency later: past the start of the cycle after next at the latest,
     // however the period changed meanwhile. Twice that is beyond any word.
-    const auto latency = static_cast<std::uint32_t>(clock_.LatencyPeriodMicroseconds() +
-                                                    clock_.ShiftMicroseconds()) +
-                         static_cast<std::uint32_t>(kHeadroomMicroseconds);
+    const std::uint32_t latency = clock_.WaitMicroseconds();
     const std::uint32_t ahead = 2 * latency;
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);

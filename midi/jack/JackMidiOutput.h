@@ -92,15 +92,6 @@ public:
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
-    /// How long after it fell due a fade tick's words leave, beyond the
-    /// largest period of the last second (and the span of cycles the server
-    /// skipped, see CycleClock): room for the user-interface thread to come
-    /// to a tick late (a busy machine keeps a thread of normal priority
-    /// waiting for milliseconds) without the tick leaving late.
-    static constexpr std::chrono::milliseconds kHeadroom{10};
-    static constexpr std::int64_t kHeadroomMicroseconds =
-        std::chrono::microseconds(kHeadroom).count();
-
     /// One message of one to three bytes as a JACK output's process thread
     /// takes it from the queue. With `due` (a moment on the steady clock: a
     /// fade tick's) it leaves at the frame of that moment plus the latency;

@@ -697,12 +697,10 @@ void PipeWireMidiOutput::Process(void* buffer, std::uint32_t size, std::uint32_t
         lastFrames_ = frames;
         lastRate_ = rate;
         clock_.Cycle(startedMicroseconds, frames, rate, announced);
-        largestPeriod_ = std::max(largestPeriod_, clock_.PeriodMicroseconds());
     }
     const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
     // As the JACK output: twice the latency is beyond any word's due frame.
-    const auto latency = static_cast<std::uint32_t>(largestPeriod_) +
-                         static_cast<std::uint32_t>(kHeadroomMicroseconds);
+    const std::uint32_t latency = clock_.WaitMicroseconds();
     const std::uint32_t ahead = 2 * latency;
     spa_pod_builder builder{};
     spa_pod_builder_init(&builder, buffer, size);
@@ -712,6 +710,8 @@ void PipeWireMidiOutput::Process(void* buffer, std::uint32_t size, std::uint32_t
     spa_pod_builder_push_sequence(&builder, &sequence, 0);
     std::uint32_t lastOffset = 0;
     while (const StampedWord* word = ring_.Front()) {
+        if (word->due)
+            clock_.DueWordWaiting();
         const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
                                                                  frames, rate, lastOffset, ahead)
                                                    : std::optional<std::uint32_t>(lastOffset);

@@ -40,11 +40,6 @@ public:
     /// close for its words to leave, at most.
     static constexpr std::chrono::milliseconds kConnectBound{2000};
     static constexpr std::chrono::milliseconds kDrainBound{250};
-    /// How long after it fell due a fade tick's words leave, beyond the
-    /// largest quantum the graph has run at (see JackMidiOutput).
-    static constexpr std::chrono::milliseconds kHeadroom{10};
-    static constexpr std::int64_t kHeadroomMicroseconds =
-        std::chrono::microseconds(kHeadroom).count();
 
     /// A node named `name` with one MIDI output port of the same name,
     /// linked to the MIDI input `destination` (a name from Destinations)
@@ -95,7 +90,6 @@ private:
     StampedWordRing ring_;
     // The process thread's own.
     CycleClock clock_;
-    double largestPeriod_{0};  // µs
     std::uint32_t lastFrames_{0};
     std::uint32_t lastRate_{0};
     bool sent_{false};          // sent since the last complete drain

@@ -49,6 +49,12 @@ public:
     /// How fast the latency comes down: µs per µs that passes. A fade's
     /// 50 ms interval shrinks by half a millisecond, too little to hear.
     static constexpr double kEaseRate = 0.01;
+    /// How long after it fell due a fade tick's words leave, beyond the
+    /// latency's period and the skipped span: room for the user-interface
+    /// thread to come to a tick late (a busy machine keeps a thread of
+    /// normal priority waiting for milliseconds) without the tick leaving
+    /// late.
+    static constexpr double kHeadroomMicroseconds = 10'000.0;
 
     /// At the start of every cycle: the server's account of when the cycle
     /// started (µs), its length in frames, the sample rate, and whether the
@@ -99,6 +105,11 @@ public:
     /// How much later than due the words leave for the cycles the server
     /// skipped (µs), coming down at kEaseRate.
     double ShiftMicroseconds() const { return shift_; }
+    /// How long after its due moment a word leaves (µs): the latency's
+    /// period, the skipped span and the headroom.
+    std::uint32_t WaitMicroseconds() const {
+        return static_cast<std::uint32_t>(latencyPeriod_ + shift_ + kHeadroomMicroseconds);
+    }
 
     /// The newest cycle's start on the schedule (µs) and length (µs).
     double Start() const { return start_; }
