@@ -399,10 +399,10 @@ TEST_F(NoMidiService, StartFadeAndEveryOutputGiveOnlyTheProgramsOwnMessage) {
     // Once at start-up what to start, then why the mapper could not be opened.
     ASSERT_EQ(said.size(), 2u);
     EXPECT_TRUE(said[0].starts_with("Faderwell Standard: no MIDI system found")) << said[0];
-    EXPECT_NE(said[0].find("pw-jack"), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find("start PipeWire"), std::string::npos) << said[0];
     EXPECT_EQ(said[1],
-              "Faderwell Standard: cannot open the MIDI output \"MIDI MAPPER\": neither an ALSA "
-              "sequencer nor a JACK server is running");
+              "Faderwell Standard: cannot open the MIDI output \"MIDI MAPPER\": neither PipeWire, "
+              "an ALSA sequencer nor a JACK server is running");
     // Closing the dialog saved the last pick.
     EXPECT_EQ(registry.values.at("MIDI_OUT").bytes, std::vector<std::uint8_t>{1});
 }
