@@ -33,6 +33,10 @@ function(faderwell_precompile_headers)
       # sources of a suite save.
       cmake_path(IS_PREFIX tests_dir "${dir}" NORMALIZE in_tests)
       if(in_tests AND NOT target MATCHES "^faderwell_(gtest|widget_test)_header$")
+        # A suite's sources compiled as one: the templates they share (the
+        # standard library's, GoogleTest's, Qt's) are instantiated and
+        # compiled once instead of once per file, a third of a suite's time.
+        set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
         if(links MATCHES "Qt6::Test")
           target_precompile_headers(${target} REUSE_FROM faderwell_widget_test_header)
           continue()

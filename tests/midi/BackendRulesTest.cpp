@@ -25,14 +25,14 @@ std::array<char, kProductNameField> Field(std::string_view bytes) {
     return field;
 }
 
-struct NameCase {
+struct ProductNameCase {
     const char* name;
     std::string bytes;
     std::string shown;
-    friend void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+    friend void PrintTo(const ProductNameCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class ProductNameField : public testing::TestWithParam<NameCase> {};
+class ProductNameField : public testing::TestWithParam<ProductNameCase> {};
 
 TEST_P(ProductNameField, EndsAtTheFirstZeroByteOrFillsAllThirtyTwo) {
     const auto field = Field(GetParam().bytes);
@@ -41,18 +41,20 @@ TEST_P(ProductNameField, EndsAtTheFirstZeroByteOrFillsAllThirtyTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ProductNameField,
-    testing::Values(NameCase{"Terminated", std::string("Microsoft GS Wavetable Synth\0", 29),
-                             "Microsoft GS Wavetable Synth"},
-                    NameCase{"FillsTheField", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345",
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"},
-                    NameCase{"ZeroAtTheLastByte",
-                             std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234\0", 32),
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"},
-                    NameCase{"TextAfterTheZeroIsNotShown", std::string("Synth\0Old", 9), "Synth"},
-                    NameCase{"Empty", std::string("\0", 1), ""},
-                    NameCase{"AnsiBytesPassUnchanged", std::string("\x83\x8A\x83\x5E\0", 5),
-                             "\x83\x8A\x83\x5E"}),
-    [](const testing::TestParamInfo<NameCase>& test) { return std::string(test.param.name); });
+    testing::Values(
+        ProductNameCase{"Terminated", std::string("Microsoft GS Wavetable Synth\0", 29),
+                        "Microsoft GS Wavetable Synth"},
+        ProductNameCase{"FillsTheField", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345",
+                        "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"},
+        ProductNameCase{"ZeroAtTheLastByte", std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234\0", 32),
+                        "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"},
+        ProductNameCase{"TextAfterTheZeroIsNotShown", std::string("Synth\0Old", 9), "Synth"},
+        ProductNameCase{"Empty", std::string("\0", 1), ""},
+        ProductNameCase{"AnsiBytesPassUnchanged", std::string("\x83\x8A\x83\x5E\0", 5),
+                        "\x83\x8A\x83\x5E"}),
+    [](const testing::TestParamInfo<ProductNameCase>& test) {
+        return std::string(test.param.name);
+    });
 
 struct WireCase {
     const char* name;

@@ -28,6 +28,7 @@
 #include "../core/Doubles.h"
 #include "ChildProcess.h"
 #include "JackReceiver.h"
+#include "JackRoute.h"
 #include "TestServices.h"
 #include "core/Defaults.h"
 #include "core/Mixer.h"
@@ -48,8 +49,6 @@ constexpr int kFloodWords = 5000;
 constexpr auto kFloodDeadline = 10s;
 /// Nothing more arrives within this after the last expected word.
 constexpr auto kQuietAfter = 300ms;
-/// The JACK output's tests take the JACK route also where PipeWire answers.
-constexpr auto kJackRoute = LinuxMidiOutService::PipeWireUse::kNever;
 
 /// "Bn <rest>": a Control Change on channel n + 1, as the receiver prints it.
 std::string ChannelLine(int channel, const char* rest) {
