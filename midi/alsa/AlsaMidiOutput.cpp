@@ -4,6 +4,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 namespace faderwell {
@@ -26,6 +27,13 @@ private:
 };
 
 bool SequencerAvailable() {
+    // No sequencer device, nor the node that loads its module on first use:
+    // no sequencer. Asked without them, ALSA would read and keep its whole
+    // configuration (a few hundred KiB) to find the same.
+    std::error_code unused;
+    if (!std::filesystem::exists("/dev/snd/seq", unused) &&
+        !std::filesystem::exists("/dev/aloadSEQ", unused))
+        return false;
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
         return false;

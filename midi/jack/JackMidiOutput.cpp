@@ -48,10 +48,10 @@ bool MayHaveServer() {
     const char* chosen = std::getenv("JACK_DEFAULT_SERVER");
     std::string server = chosen != nullptr && *chosen != '\0' ? chosen : "default";
     std::replace(server.begin(), server.end(), '/', '_');
-    const std::string socket =
-        "/dev/shm/jack_" + server +
-        (std::getenv("JACK_PROMISCUOUS_SERVER") != nullptr ? "" : "_" + std::to_string(geteuid())) +
-        "_0";
+    std::string socket = "/dev/shm/jack_" + server;
+    if (std::getenv("JACK_PROMISCUOUS_SERVER") == nullptr)
+        socket.append("_").append(std::to_string(geteuid()));
+    socket.append("_0");
     struct stat info {};
     return stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
@@ -119,6 +119,8 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
                                                      const std::optional<std::string>& destination,
                                                      JackWordQueue& words,
                                                      JackOutputEvents events) {
+    if (!MayHaveServer())
+        return nullptr;  // as libjack would answer, without its database
     const NameLock turn;
     for (int suffix = 0; suffix <= kLastNameSuffix; ++suffix) {
         auto output = std::unique_ptr<JackMidiOutput>(new JackMidiOutput(words, events));
