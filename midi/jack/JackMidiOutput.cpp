@@ -1,5 +1,7 @@
 #include "midi/jack/JackMidiOutput.h"
 
+#include "midi/timing/PlaceWords.h"
+
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -450,33 +452,12 @@ void JackMidiOutput::Process(std::uint32_t frames) {
             static_cast<double>(jack_get_time()) - static_cast<double>(since) * 1e6 / rate;
         clock_.Cycle(started, frames, rate, announced_.exchange(false, std::memory_order_acq_rel));
     }
-    const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
-    // A word sent just after a cycle started, and due then, falls due one
-    // latency later: past the start of the cycle after next at the latest,
-    // however the period changed meanwhile. Twice that is beyond any word.
-    const std::uint32_t latency = clock_.WaitMicroseconds();
-    const std::uint32_t ahead = 2 * latency;
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
-    // Each word leaves no earlier than the one before: the earlier word left
-    // in this cycle or a cycle before, so the frame it took is all there is
-    // to keep to.
-    std::uint32_t lastOffset = 0;
-    while (const StampedWord* word = words_.ring.Front()) {
-        if (word->due)
-            clock_.DueWordWaiting();
-        // A hand move, or any word while the server tells no rate, at once.
-        const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
-                                                                 frames, rate, lastOffset, ahead)
-                                                   : std::optional<std::uint32_t>(lastOffset);
-        if (!offset)
-            break;  // not due yet, and every word behind it waits with it
-        // A full port buffer keeps the rest, in order, for the next cycle.
-        if (jack_midi_event_write(buffer, *offset, word->bytes.data(), word->size) != 0)
-            break;
-        lastOffset = *offset;
-        words_.ring.Pop();
-    }
+    PlaceWords(words_.ring, clock_, frames, rate,
+               [&](std::uint32_t offset, const StampedWord& word) {
+                   return jack_midi_event_write(buffer, offset, word.bytes.data(), word.size) == 0;
+               });
     words_.cycles.fetch_add(1, std::memory_order_release);
     Wake();
 }

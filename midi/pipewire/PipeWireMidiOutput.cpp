@@ -1,5 +1,7 @@
 #include "midi/pipewire/PipeWireMidiOutput.h"
 
+#include "midi/timing/PlaceWords.h"
+
 #include <pipewire/filter.h>
 #include <pipewire/link.h>
 #include <pipewire/pipewire.h>
@@ -698,33 +700,19 @@ void PipeWireMidiOutput::Process(void* buffer, std::uint32_t size, std::uint32_t
         lastRate_ = rate;
         clock_.Cycle(startedMicroseconds, frames, rate, announced);
     }
-    const auto cycleStart = static_cast<std::uint32_t>(std::llround(clock_.Start()));
-    // As the JACK output: twice the latency is beyond any word's due frame.
-    const std::uint32_t latency = clock_.WaitMicroseconds();
-    const std::uint32_t ahead = 2 * latency;
     spa_pod_builder builder{};
     spa_pod_builder_init(&builder, buffer, size);
     spa_pod_frame sequence{};
     if (size < sizeof(spa_pod_sequence) + kRoomPerWord)
         return;  // no room for any word: they wait
     spa_pod_builder_push_sequence(&builder, &sequence, 0);
-    std::uint32_t lastOffset = 0;
-    while (const StampedWord* word = ring_.Front()) {
-        if (word->due)
-            clock_.DueWordWaiting();
-        const auto offset = word->due && rate != 0 ? FrameOffset(word->moment + latency, cycleStart,
-                                                                 frames, rate, lastOffset, ahead)
-                                                   : std::optional<std::uint32_t>(lastOffset);
-        if (!offset)
-            break;  // not due yet, and every word behind it waits with it
-        // A full buffer keeps the rest, in order, for the next cycle.
+    PlaceWords(ring_, clock_, frames, rate, [&](std::uint32_t offset, const StampedWord& word) {
         if (builder.state.offset + kRoomPerWord > size)
-            break;
-        spa_pod_builder_control(&builder, *offset, SPA_CONTROL_Midi);
-        spa_pod_builder_bytes(&builder, word->bytes.data(), word->size);
-        lastOffset = *offset;
-        ring_.Pop();
-    }
+            return false;
+        spa_pod_builder_control(&builder, offset, SPA_CONTROL_Midi);
+        spa_pod_builder_bytes(&builder, word.bytes.data(), word.size);
+        return true;
+    });
     spa_pod_builder_pop(&builder, &sequence);
     used = builder.state.offset;
 }
