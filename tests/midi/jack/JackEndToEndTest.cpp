@@ -60,13 +60,22 @@ std::string ChannelLine(int channel, const char* rest) {
 /// Counts the clients the server admits and lets go while it watches, and
 /// learns of the server's end as every other client does.
 class ClientCounter {
+    /// What libjack's thread writes: it lives as long as the client, and is
+    /// left with it when the server has gone.
+    struct Counts {
+        std::atomic<int> admitted{0};
+        std::atomic<int> letGo{0};
+        std::atomic<bool> serverGone{false};
+    };
+    Counts* counts_{new Counts};
+
 public:
     ClientCounter() {
         client_ = jack_client_open("fw_counter", JackNoStartServer, nullptr);
         if (client_ == nullptr)
             return;
-        jack_set_client_registration_callback(client_, &ClientCounter::OnClient, this);
-        jack_on_shutdown(client_, &ClientCounter::OnShutdown, this);
+        jack_set_client_registration_callback(client_, &ClientCounter::OnClient, counts_);
+        jack_on_shutdown(client_, &ClientCounter::OnShutdown, counts_);
         ready_ = jack_activate(client_) == 0;
     }
     ~ClientCounter() {
@@ -74,8 +83,15 @@ public:
         // when another client of the process was closed after the stop (the
         // program's output is): the process ends soon after, and takes the
         // client with it. The program holds one client at a time.
-        if (client_ != nullptr && !serverGone)
+        if (client_ != nullptr && serverGone) {
+            // Kept, and in reach, for as long as the client left open.
+            static auto* const abandoned = new std::vector<Counts*>;
+            abandoned->push_back(counts_);
+            return;
+        }
+        if (client_ != nullptr)
             jack_client_close(client_);
+        delete counts_;
     }
     ClientCounter(const ClientCounter&) = delete;
     ClientCounter& operator=(const ClientCounter&) = delete;
@@ -91,18 +107,16 @@ public:
         }
         return names;
     }
-    std::atomic<int> admitted{0};
-    std::atomic<int> letGo{0};
-    std::atomic<bool> serverGone{false};
+    std::atomic<int>& admitted{counts_->admitted};
+    std::atomic<int>& letGo{counts_->letGo};
+    std::atomic<bool>& serverGone{counts_->serverGone};
 
 private:
-    static void OnClient(const char*, int registered, void* counter) {
-        auto& self = *static_cast<ClientCounter*>(counter);
+    static void OnClient(const char*, int registered, void* counts) {
+        auto& self = *static_cast<Counts*>(counts);
         (registered ? self.admitted : self.letGo).fetch_add(1);
     }
-    static void OnShutdown(void* counter) {
-        static_cast<ClientCounter*>(counter)->serverGone = true;
-    }
+    static void OnShutdown(void* counts) { static_cast<Counts*>(counts)->serverGone = true; }
 
     jack_client_t* client_{nullptr};
     bool ready_{false};
