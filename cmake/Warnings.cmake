@@ -2,6 +2,8 @@
 # INTERFACE target that faderwell_link_warnings() below links into each of
 # them. Code we do not write (GoogleTest built from source, Qt's headers) is
 # not held to them.
+include(${CMAKE_CURRENT_LIST_DIR}/OwnTargets.cmake)
+
 option(FADERWELL_WERROR "Treat our warnings as errors" OFF)
 
 add_library(faderwell_warnings INTERFACE)
@@ -19,21 +21,8 @@ target_compile_options(faderwell_warnings INTERFACE
 # directories, so that a new target cannot be left out. Call once, at the
 # end of the top-level CMakeLists.txt.
 function(faderwell_link_warnings)
-  set(dirs ${PROJECT_SOURCE_DIR})
-  while(dirs)
-    list(POP_FRONT dirs dir)
-    cmake_path(IS_PREFIX PROJECT_SOURCE_DIR "${dir}" NORMALIZE ours)
-    if(NOT ours)
-      continue()
-    endif()
-    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-    foreach(target IN LISTS targets)
-      get_target_property(type ${target} TYPE)
-      if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
-        target_link_libraries(${target} PRIVATE faderwell_warnings)
-      endif()
-    endforeach()
-    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-    list(APPEND dirs ${subdirs})
-  endwhile()
+  faderwell_own_targets(targets)
+  foreach(target IN LISTS targets)
+    target_link_libraries(${target} PRIVATE faderwell_warnings)
+  endforeach()
 endfunction()
