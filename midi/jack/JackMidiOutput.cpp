@@ -21,9 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// Process cycles to let pass after the connection is reported and after
-/// the ring has emptied: the server switches to a new graph, and a
-/// receiver reads what was written, within the next cycle or two.
+/// Process cycles to let pass after activation and after the connection is
+/// reported, before words count on it, and after the ring has emptied: the
+/// server switches to a new graph, and a receiver reads what was written,
+/// within the next cycle or two.
 constexpr std::uint64_t kSettlingCycles = 2;
 
 /// Client names tried after the one asked for: "name-01" to "name-99".
@@ -117,9 +118,7 @@ struct JackMidiOutput::Callbacks {
 };
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
-                                                     const std::string& port,
-                                                     const std::optional<std::string>& destination,
-                                                     JackWordQueue& words,
+                                                     const std::string& port, JackWordQueue& words,
                                                      JackOutputEvents events) {
     if (!MayHaveServer())
         return nullptr;  // as libjack would answer, without its database
@@ -132,28 +131,19 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& client,
             case Started::kNameTaken:
                 continue;
             case Started::kYes:
-                if (destination && !output->ConnectTo(*destination))
-                    return nullptr;
                 return output;
         }
     }
     return nullptr;
 }
 
-std::optional<std::vector<std::string>> JackMidiOutput::Destinations(const std::string& client) {
-    if (!MayHaveServer())
-        return std::nullopt;
-    jack_status_t status{};
-    jack_client_t* lister = jack_client_open(client.c_str(), JackNoStartServer, &status);
-    if (lister == nullptr)
-        return std::nullopt;
+std::vector<std::string> JackMidiOutput::Destinations() const {
     std::vector<std::string> names;
     if (const char** ports =
-            jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+            jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
         for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
         jack_free(ports);
     }
-    jack_client_close(lister);
     return names;
 }
 
@@ -180,37 +170,37 @@ JackMidiOutput::Started JackMidiOutput::Start(const std::string& client, const s
     if (jack_port_by_name(client_, name.c_str()) != nullptr)
         return Started::kNameTaken;
     port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (port_ == nullptr || !Activate())
+    if (port_ == nullptr)
         return Started::kNo;
-    // One that started at the same moment.
-    if (jack_port_by_name(client_, jack_port_name(port_)) != port_)
-        return Started::kNameTaken;
     follower_ = std::thread(&JackMidiOutput::FollowInput, this);
     return Started::kYes;
 }
 
 bool JackMidiOutput::Activate() {
     if (!active_ && !ServerGone()) {
+        activatedAt_ = words_.cycles.load(std::memory_order_acquire);
         active_ = jack_activate(client_) == 0;
-        // The server takes the client into its graph in a cycle to come, and
-        // holds a connection made before then for the change after: on a busy
-        // machine that has cost a whole round of words on jackd. A cycle of
-        // our own is the graph with us in it.
-        const std::uint64_t seen = words_.cycles.load(std::memory_order_acquire);
-        if (active_)
-            WaitFor(
-                caller_,
-                [&] {
-                    return words_.cycles.load(std::memory_order_acquire) >= seen + kSettlingCycles;
-                },
-                Clock::now() + kConnectBound);
     }
     return active_ && !ServerGone();
 }
 
+bool JackMidiOutput::WaitUntilInGraph(Clock::time_point deadline) {
+    // The server takes the client into its graph in a cycle to come, and
+    // holds a connection made before then for the change after: on a busy
+    // machine that has cost a whole round of words on jackd. A cycle of our
+    // own is the graph with us in it.
+    return WaitFor(
+        caller_,
+        [this] {
+            return words_.cycles.load(std::memory_order_acquire) >= activatedAt_ + kSettlingCycles;
+        },
+        deadline);
+}
+
 bool JackMidiOutput::ConnectTo(const std::string& destination) {
     const auto deadline = Clock::now() + kConnectBound;
-    if (!Activate() || jack_port_by_name(client_, destination.c_str()) == nullptr)
+    if (!Activate() || jack_port_by_name(client_, destination.c_str()) == nullptr ||
+        !WaitUntilInGraph(deadline))
         return false;
     {
         const std::lock_guard lock(followLock_);

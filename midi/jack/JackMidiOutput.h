@@ -68,23 +68,20 @@ public:
     static constexpr std::chrono::milliseconds kConnectBound{2000};
     static constexpr std::chrono::milliseconds kDrainBound{250};
 
-    /// A client named `client` with one output port named `port`, connected
-    /// to the input port `destination` ("client:port") when one is given.
-    /// Returns only once the connection is in place; null when no server
-    /// runs, the destination is missing or the connection does not come.
+    /// A client named `client` with one output port named `port`, not yet
+    /// taking part in the graph (see Activate); null when no server runs.
     /// Never starts a server. Where another client already has the name
     /// (PipeWire leaves names as they are asked for), the client takes the
     /// first free one of `client-01` to `client-99`, as jackd does itself.
     /// `words` and `events` must outlive the output.
     static std::unique_ptr<JackMidiOutput> Open(const std::string& client, const std::string& port,
-                                                const std::optional<std::string>& destination,
                                                 JackWordQueue& words, JackOutputEvents events = {});
-    /// The MIDI inputs of a running server, which are the destinations an
-    /// output can connect to ("client:port"); nothing when no server runs.
-    /// Listed by a client named `client` that is never activated and goes
-    /// at once: every client the server activates or lets go costs it a
-    /// graph change, which start-up would wait for.
-    static std::optional<std::vector<std::string>> Destinations(const std::string& client);
+    /// The MIDI inputs of the server, which are the destinations an output
+    /// can connect to ("client:port"). Asks the client's own view, so that a
+    /// listing costs the server no client of its own: every client the
+    /// server admits or lets go costs it a graph change, which start-up
+    /// would wait for.
+    std::vector<std::string> Destinations() const;
     /// Keeps libjack from printing its errors and information on the
     /// terminal, for the whole process.
     static void SilenceLibrary();
@@ -108,8 +105,10 @@ public:
     /// Opening a client afresh for every output costs PipeWire's libjack
     /// memory it never gives back.
     void Disconnect();
-    /// Takes process cycles again after Disconnect; false when the server
+    /// Takes process cycles (again, after Disconnect); false when the server
     /// has gone (PipeWire's libjack tells an inactive client nothing of it).
+    /// Returns at once: only a connection waits for the server to have
+    /// taken the client into its graph.
     bool Activate();
     /// Connects the port to the input `destination` ("client:port") and
     /// returns once the connection is in place (bounded); false at once when
@@ -128,6 +127,9 @@ private:
 
     enum class Started { kYes, kNameTaken, kNo };
     Started Start(const std::string& client, const std::string& port);
+    /// Waits until the graph has run with the client in it since its
+    /// activation, at most until `deadline`; false when the server went.
+    bool WaitUntilInGraph(std::chrono::steady_clock::time_point deadline);
     /// A thread that waits for the process thread: the user-interface
     /// thread, or the follower. Set `waiting` first, then look; the process
     /// thread and the notifications release the semaphore only while it is
@@ -173,6 +175,8 @@ private:
     CycleClock clock_;
     std::atomic<bool> announced_{false};
     bool active_{false};
+    /// Process cycles completed when the client was last activated.
+    std::uint64_t activatedAt_{0};
 
     std::atomic<bool> gone_{false};  // set by the shutdown callbacks
     Waiter caller_;                  // the thread that opens and closes

@@ -17,6 +17,12 @@ using Clock = std::chrono::steady_clock;
 /// most, however long the server keeps showing signs of life.
 constexpr auto kEndBound = JackMidiOutput::kDrainBound + JackMidiOutput::kConnectBound;
 
+/// How long a client opened for a listing stays when no output is opened on
+/// it: start-up lists and opens the stored output right after, on that one
+/// client; one that stayed for nothing would keep the server's port table
+/// (tens of MB) mapped for as long as the program runs.
+constexpr std::chrono::seconds kListingLinger{3};
+
 std::string Quoted(const std::optional<std::string>& destination) {
     std::string quoted(1, '"');
     quoted += destination ? *destination : std::string("MIDI MAPPER");
@@ -49,6 +55,10 @@ struct JackOutputKeeper::Shared {
     bool wantOpen{false};
     std::optional<std::string> destination;
     bool stopping{false};
+    /// Listings asked for and made, numbered as the requests are.
+    std::uint64_t listsAsked{0};
+    std::uint64_t listsMade{0};
+    std::optional<std::vector<std::string>> listed;
     // What the thread reports, and what libjack's threads tell it.
     std::uint64_t handled{0};
     Outcome outcome{Outcome::kNoServer};
@@ -59,6 +69,8 @@ struct JackOutputKeeper::Shared {
 
     // The thread's own.
     std::unique_ptr<JackMidiOutput> output;
+    /// The client was opened for a listing and has served no output yet.
+    bool listedOnly{false};
     /// The output chosen and opened, kept across a server's end: the
     /// input it connects to (none: the mapper).
     std::optional<std::optional<std::string>> chosen;
@@ -96,6 +108,30 @@ struct JackOutputKeeper::Shared {
         words.sent.store(false);
     }
 
+    /// A client on the server that runs now: the one there is, unless its
+    /// server has gone, or a new one, inactive; false when no server runs.
+    bool EnsureClient() {
+        if (output && output->ServerGone())
+            DropClient();
+        if (!output) {
+            newClient.store(true);
+            output = JackMidiOutput::Open(name, name, words, Events());
+            newClient.store(false);
+            Step();
+        }
+        return output != nullptr;
+    }
+
+    std::optional<std::vector<std::string>> List() {
+        const bool had = output != nullptr;
+        if (!EnsureClient())
+            return std::nullopt;
+        listedOnly = listedOnly || !had;
+        auto names = output->Destinations();
+        Step();
+        return names;
+    }
+
     /// The previous output lets its words leave and lets go of its input.
     void Disconnect() {
         live.store(false);
@@ -110,20 +146,18 @@ struct JackOutputKeeper::Shared {
 
     Outcome Open(const std::optional<std::string>& to) {
         Disconnect();
-        // The client of the last output serves again, unless its server has
-        // gone meanwhile: opening a client afresh for every output costs
-        // PipeWire's libjack memory it never gives back.
+        // The client of the last output (or listing) serves again, unless
+        // its server has gone meanwhile, which an inactive client on
+        // PipeWire's libjack learns only here: opening a client afresh for
+        // every output costs PipeWire's libjack memory it never gives back.
         if (output && !output->Activate())
             DropClient();
-        Step();
-        if (!output) {
-            newClient.store(true);
-            output = JackMidiOutput::Open(name, name, std::nullopt, words, Events());
-            newClient.store(false);
-        }
-        Step();
-        if (!output)
+        if (!EnsureClient() || !output->Activate()) {
+            DropClient();
             return Outcome::kNoServer;
+        }
+        listedOnly = false;
+        Step();
         if (to && !output->ConnectTo(*to)) {
             Step();
             output->Disconnect();
@@ -142,10 +176,9 @@ struct JackOutputKeeper::Shared {
     /// output, which follows the chosen input from here on. False when none
     /// runs.
     bool Reopen() {
-        output = JackMidiOutput::Open(name, name, std::nullopt, words, Events());
-        Step();
-        if (!output)
+        if (!EnsureClient())
             return false;
+        listedOnly = false;
         const std::optional<std::string> to = *chosen;
         {
             const std::lock_guard guard(lock);
@@ -166,6 +199,7 @@ struct JackOutputKeeper::Shared {
         std::unique_lock guard(lock);
         std::uint64_t done = 0;
         std::optional<Clock::time_point> lookAgain;  // while the chosen output's server is gone
+        std::optional<Clock::time_point> letGo;      // of a client that only listed
         while (true) {
             if (requested != done) {
                 done = requested;
@@ -183,6 +217,18 @@ struct JackOutputKeeper::Shared {
                 handled = done;
                 outcome = result;
                 changed.notify_all();
+                continue;
+            }
+            if (listsAsked != listsMade) {
+                const std::uint64_t asked = listsAsked;
+                guard.unlock();
+                auto names = List();
+                guard.lock();
+                listed = std::move(names);
+                listsMade = asked;
+                changed.notify_all();
+                if (listedOnly)
+                    letGo = Clock::now() + kListingLinger;
                 continue;
             }
             if (stopping)
@@ -213,15 +259,27 @@ struct JackOutputKeeper::Shared {
             }
             if (lookAgain && Clock::now() >= *lookAgain) {
                 guard.unlock();
-                const bool back = !output && chosen && Reopen();
+                // A listing meanwhile may have opened the client already.
+                const bool back = chosen && !live.load() && Reopen();
                 guard.lock();
                 lookAgain.reset();
-                if (!back && chosen && !output)
+                if (!back && chosen && !live.load())
                     lookAgain = Clock::now() + kLookAgain;
                 continue;
             }
-            if (lookAgain)
-                changed.wait_until(guard, *lookAgain);
+            if (letGo && Clock::now() >= *letGo) {
+                letGo.reset();
+                if (listedOnly) {
+                    guard.unlock();
+                    DropClient();
+                    listedOnly = false;
+                    guard.lock();
+                }
+                continue;
+            }
+            if (lookAgain || letGo)
+                changed.wait_until(guard, std::min(lookAgain.value_or(Clock::time_point::max()),
+                                                   letGo.value_or(Clock::time_point::max())));
             else
                 changed.wait(guard);
         }
@@ -267,6 +325,25 @@ JackOutputKeeper::~JackOutputKeeper() {
         thread_.detach();  // stuck in libjack: it ends with the process
 }
 
+template <typename Handled>
+bool JackOutputKeeper::AwaitThread(std::unique_lock<std::mutex>& guard, Handled handled) {
+    Shared& s = *shared_;
+    // Waits while the server shows signs of life, or a new client is being
+    // opened, up to the connection's own bound and a little more.
+    const auto end = Clock::now() + JackMidiOutput::kConnectBound + kAnswerBound;
+    std::uint64_t signs = s.Signs();
+    while (!handled()) {
+        const auto check = std::min(Clock::now() + kAnswerBound, end);
+        if (s.changed.wait_until(guard, check, handled))
+            break;
+        const std::uint64_t now = s.Signs();
+        if (Clock::now() >= end || (now == signs && !s.newClient.load()))
+            break;
+        signs = now;
+    }
+    return handled();
+}
+
 JackOutputKeeper::Outcome JackOutputKeeper::Open(const std::optional<std::string>& destination) {
     Shared& s = *shared_;
     std::unique_lock guard(s.lock);
@@ -274,20 +351,7 @@ JackOutputKeeper::Outcome JackOutputKeeper::Open(const std::optional<std::string
     s.wantOpen = true;
     s.destination = destination;
     s.changed.notify_all();
-    // Waits while the server shows signs of life, or a new client is being
-    // opened, up to the connection's own bound and a little more.
-    const auto end = Clock::now() + JackMidiOutput::kConnectBound + kAnswerBound;
-    std::uint64_t signs = s.Signs();
-    while (s.handled < request) {
-        const auto check = std::min(Clock::now() + kAnswerBound, end);
-        if (s.changed.wait_until(guard, check, [&] { return s.handled >= request; }))
-            break;
-        const std::uint64_t now = s.Signs();
-        if (Clock::now() >= end || (now == signs && !s.newClient.load()))
-            break;
-        signs = now;
-    }
-    if (s.handled >= request)
+    if (AwaitThread(guard, [&] { return s.handled >= request; }))
         return s.outcome;
     // Given up: whenever the server answers again, nothing stays open.
     ++s.requested;
@@ -295,6 +359,16 @@ JackOutputKeeper::Outcome JackOutputKeeper::Open(const std::optional<std::string
     s.destination.reset();
     s.changed.notify_all();
     return Outcome::kNoAnswer;
+}
+
+std::optional<std::vector<std::string>> JackOutputKeeper::Destinations() {
+    Shared& s = *shared_;
+    std::unique_lock guard(s.lock);
+    const std::uint64_t request = ++s.listsAsked;
+    s.changed.notify_all();
+    if (!AwaitThread(guard, [&] { return s.listsMade >= request; }))
+        return std::nullopt;  // a server that does not answer lists nothing
+    return s.listed;
 }
 
 void JackOutputKeeper::Close() {

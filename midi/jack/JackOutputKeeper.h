@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace faderwell {
 
@@ -58,6 +60,11 @@ public:
     /// or unconnected for the mapper; waits for the outcome while the server
     /// answers. On any outcome but kOpen nothing stays open.
     Outcome Open(const std::optional<std::string>& destination);
+    /// The MIDI inputs of a running server ("client:port"), listed by the
+    /// output's own client, which is opened (and left inactive) for it when
+    /// there is none yet; nothing when no server runs or answers. Waits as
+    /// Open does.
+    std::optional<std::vector<std::string>> Destinations();
     /// Lets what was sent leave, then disconnects the port and stops its
     /// cycles; returns at once, the thread does it in order.
     void Close();
@@ -71,6 +78,11 @@ public:
     std::uint64_t Cycles() const;
 
 private:
+    /// Waits while the thread answers, as Open does, until `handled` holds
+    /// under the lock; false when the thread stopped answering.
+    template <typename Handled>
+    bool AwaitThread(std::unique_lock<std::mutex>& guard, Handled handled);
+
     struct Shared;  // what the thread owns with the keeper, in the .cpp
     std::shared_ptr<Shared> shared_;
     std::thread thread_;

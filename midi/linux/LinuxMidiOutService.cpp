@@ -147,8 +147,8 @@ struct LinuxMidiOutService::State {
     bool onPipeWire{false};  // PipeWire answered at the last snapshot
     std::unique_ptr<Output> output;
     std::shared_ptr<NoticeRelay> notices{std::make_shared<NoticeRelay>()};
-    /// The JACK output, made at the first JACK open and kept: disconnected
-    /// and inactive while no JACK output is open.
+    /// The JACK output, made at the first listing and kept: its client is
+    /// disconnected and inactive while no JACK output is open.
     std::unique_ptr<JackOutputKeeper> jack;
     SoundingNotes notes;
 
@@ -199,7 +199,8 @@ unsigned LinuxMidiOutService::DeviceCount() {
         state_->systemFound = true;
         for (auto& name : *alsa) state_->devices.push_back({Backend::kAlsa, std::move(name)});
     }
-    if (auto jack = JackMidiOutput::Destinations(Title() + " list")) {
+    // Listed by the output's own client: start-up lists, then opens.
+    if (auto jack = state_->Jack().Destinations()) {
         state_->systemFound = true;
         for (auto& name : *jack) state_->devices.push_back({Backend::kJack, std::move(name)});
     }
