@@ -23,7 +23,7 @@ namespace {
 constexpr unsigned kOpenFailed = 1;     // the MIDI system refused the port
 constexpr unsigned kBadDevice = 2;      // no such device (any more)
 constexpr unsigned kNoMidiService = 6;  // neither ALSA nor JACK is there
-constexpr unsigned kNotAnswering = 67;  // the JACK server stopped answering
+constexpr unsigned kNotAnswering = 67;  // the JACK server or PipeWire stopped answering
 
 const std::string& Title() {
     static const std::string title(kApplicationTitle);
@@ -108,10 +108,14 @@ std::unique_ptr<Output> OpenJack(const std::optional<std::string>& name, JackOut
 /// A PipeWire output linked to the input `name`, or unlinked for the
 /// mapper; null (and `error` set) when that fails. Its close sends what
 /// was sent before the port goes.
-std::unique_ptr<Output> OpenPipeWire(const std::optional<std::string>& name, unsigned& error) {
-    auto pipewire = PipeWireMidiOutput::Open(Title(), name);
+std::unique_ptr<Output> OpenPipeWire(const std::optional<std::string>& name,
+                                     PipeWireMidiOutput::Notices notices, unsigned& error) {
+    auto failure = PipeWireMidiOutput::Failure::kNoDaemon;
+    auto pipewire = PipeWireMidiOutput::Open(Title(), name, failure, std::move(notices));
     if (!pipewire) {
-        error = name ? kBadDevice : kNoMidiService;
+        error = failure == PipeWireMidiOutput::Failure::kNoAnswer ? kNotAnswering
+                : name                                            ? kBadDevice
+                                                                  : kNoMidiService;
         return nullptr;
     }
     auto output = std::make_unique<Output>();
@@ -152,10 +156,13 @@ struct LinuxMidiOutService::State {
     std::unique_ptr<JackOutputKeeper> jack;
     SoundingNotes notes;
 
+    /// The outputs say their lines from threads of their own.
+    std::function<void(std::string_view)> Notices() const {
+        return [relay = notices](std::string_view line) { relay->Say(line); };
+    }
     JackOutputKeeper& Jack() {
         if (!jack)
-            jack = std::make_unique<JackOutputKeeper>(
-                Title(), [relay = notices](std::string_view line) { relay->Say(line); });
+            jack = std::make_unique<JackOutputKeeper>(Title(), Notices());
         return *jack;
     }
     std::optional<std::chrono::steady_clock::time_point> due;
@@ -238,7 +245,8 @@ std::string LinuxMidiOutService::OpenFailureReason(unsigned code) {
         case kOpenFailed:
             return "the MIDI system refused the connection";
         case kNotAnswering:
-            return "the JACK server does not answer";
+            return state_->onPipeWire ? "PipeWire does not answer"
+                                      : "the JACK server does not answer";
         default:
             return MidiOutService::OpenFailureReason(code);
     }
@@ -248,7 +256,7 @@ unsigned LinuxMidiOutService::OpenMapper() {
     Close();
     unsigned error = kNoMidiService;
     if (state_->onPipeWire) {
-        state_->output = OpenPipeWire(std::nullopt, error);
+        state_->output = OpenPipeWire(std::nullopt, state_->Notices(), error);
         return state_->output ? 0 : error;
     }
     // ALSA first: a desktop with a sequencer expects the port there.
@@ -266,7 +274,7 @@ unsigned LinuxMidiOutService::OpenDevice(unsigned device) {
     unsigned error = kOpenFailed;
     switch (wanted.backend) {
         case Backend::kPipeWire:
-            state_->output = OpenPipeWire(wanted.name, error);
+            state_->output = OpenPipeWire(wanted.name, state_->Notices(), error);
             break;
         case Backend::kAlsa:
             state_->output = OpenAlsa(wanted.name, error);

@@ -136,6 +136,13 @@ struct PipeWireMidiOutput::Session {
     int syncSeq{-1};
     bool synced{false};
     bool lost{false};
+    /// Events from the daemon so far: signs of life while a caller waits.
+    std::uint64_t heard{0};
+    /// A wait ended because the daemon showed no sign of life.
+    bool silent{false};
+    /// Lines for the owner's user: the daemon went, the output is back.
+    Notices notices;
+    bool announceReturn{false};
     std::map<std::uint32_t, PortGlobal> ports;
     /// The input to link to and follow (its alias); empty for the mapper.
     std::string followed;
@@ -352,19 +359,44 @@ struct PipeWireMidiOutput::Session {
         pw_proxy_add_object_listener(link, &linkListener, &linkEvents, this);
     }
 
-    /// Waits with the lock held until `done` holds, at most until `deadline`.
+    std::uint64_t Signs() const {
+        return heard + (owner != nullptr ? owner->cycles_.load(std::memory_order_acquire) : 0);
+    }
+
+    /// Waits with the lock held until `done` holds, at most until
+    /// `deadline`, and no longer than kAnswerBound without a sign of life.
     template <typename Condition>
     bool WaitUntil(Condition done, Clock::time_point deadline) {
+        std::uint64_t seen = Signs();
+        auto quiet = Clock::now() + kAnswerBound;
         while (!done()) {
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero())
+            const auto now = Clock::now();
+            if (now >= deadline)
                 return false;
+            if (now >= quiet) {
+                if (Signs() == seen) {
+                    silent = true;
+                    return false;
+                }
+                seen = Signs();
+                quiet = now + kAnswerBound;
+            }
             timespec until{};
-            pw_thread_loop_get_time(
-                loop, &until, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
+            pw_thread_loop_get_time(loop, &until,
+                                    std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::min(deadline, quiet) - now)
+                                        .count());
             pw_thread_loop_timed_wait_full(loop, &until);
         }
         return true;
+    }
+
+    void Say(const std::string& line) const {
+        if (notices)
+            notices(line);
+    }
+    std::string Quoted() const {
+        return '"' + (followed.empty() ? std::string("MIDI MAPPER") : followed) + '"';
     }
 
     // --- Coming back -------------------------------------------------------
@@ -396,11 +428,22 @@ struct PipeWireMidiOutput::Session {
         pw_loop_update_timer(pw_thread_loop_get_loop(loop), retry, &value, &none, false);
     }
 
+    /// Once after the daemon came back: the mapper is back with its node,
+    /// an output with an input once the link to it is active.
+    void SayBack() {
+        if (!announceReturn)
+            return;
+        announceReturn = false;
+        Say("PipeWire runs again: MIDI goes to " + Quoted() + " again");
+    }
+
     void TryToComeBack() {
         if (core != nullptr)
             return;
         if (Connect()) {
             retriesLeft = 0;
+            if (followed.empty())
+                SayBack();
             return;
         }
         Teardown();
@@ -412,6 +455,7 @@ struct PipeWireMidiOutput::Session {
 
     static void OnDone(void* data, std::uint32_t id, int seq) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         if (id == PW_ID_CORE && seq == self.syncSeq) {
             self.synced = true;
             pw_thread_loop_signal(self.loop, false);
@@ -436,6 +480,9 @@ struct PipeWireMidiOutput::Session {
     static void OnLost(void* data, std::uint64_t) {
         auto& self = *static_cast<Session*>(data);
         self.Teardown();
+        self.Say("PipeWire has gone, so MIDI to " + self.Quoted() +
+                 " is dropped until it runs again");
+        self.announceReturn = true;
         self.WatchForDaemon();
         self.retriesLeft = kRetries;
         self.TryAgainSoon();
@@ -464,6 +511,7 @@ struct PipeWireMidiOutput::Session {
     static void OnGlobal(void* data, std::uint32_t id, std::uint32_t, const char* type,
                          std::uint32_t, const spa_dict* props) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         if (type == nullptr || std::string_view(type) != PW_TYPE_INTERFACE_Port)
             return;
         const std::string node = Lookup(props, PW_KEY_NODE_ID);
@@ -482,6 +530,7 @@ struct PipeWireMidiOutput::Session {
 
     static void OnGlobalRemove(void* data, std::uint32_t id) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         self.ports.erase(id);
         // The input went: its link goes with it, and a new one is made when
         // an input of its name appears.
@@ -491,13 +540,17 @@ struct PipeWireMidiOutput::Session {
 
     static void OnFilterState(void* data, pw_filter_state, pw_filter_state, const char*) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         self.LinkWhenThere();
         pw_thread_loop_signal(self.loop, false);
     }
 
     static void OnLinkInfo(void* data, const pw_link_info* info) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         self.linkState = info->state;
+        if (self.linkState == PW_LINK_STATE_ACTIVE)
+            self.SayBack();
         pw_thread_loop_signal(self.loop, false);
     }
 
@@ -505,6 +558,7 @@ struct PipeWireMidiOutput::Session {
     /// linked again once it is there.
     static void OnLinkRemoved(void* data) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         self.DropLink();
         self.LinkWhenThere();
         pw_thread_loop_signal(self.loop, false);
@@ -512,6 +566,7 @@ struct PipeWireMidiOutput::Session {
 
     static void OnLinkError(void* data, int, int, const char*) {
         auto& self = *static_cast<Session*>(data);
+        ++self.heard;
         self.linkState = PW_LINK_STATE_ERROR;
         pw_thread_loop_signal(self.loop, false);
     }
@@ -547,13 +602,16 @@ struct PipeWireMidiOutput::Session {
 };
 
 std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
-    const std::string& name, const std::optional<std::string>& destination) {
+    const std::string& name, const std::optional<std::string>& destination, Failure& failure,
+    Notices notices) {
     const auto deadline = Clock::now() + kConnectBound;
+    failure = Failure::kNoDaemon;
     auto output = std::unique_ptr<PipeWireMidiOutput>(new PipeWireMidiOutput());
     output->session_ = std::make_unique<Session>();
     Session& session = *output->session_;
     session.owner = output.get();
     session.name = name;
+    session.notices = std::move(notices);
     if (!session.Start())
         return nullptr;
     pw_thread_loop_lock(session.loop);
@@ -565,6 +623,7 @@ std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
     if (ready && destination) {
         // Missing fails at once: the registry has told all it holds.
         ready = session.Input(*destination).has_value();
+        failure = Failure::kMissing;
         if (ready) {
             session.followed = *destination;
             session.LinkWhenThere();
@@ -578,17 +637,23 @@ std::unique_ptr<PipeWireMidiOutput> PipeWireMidiOutput::Open(
                     session.linkState == PW_LINK_STATE_ACTIVE && !session.lost;
         }
     }
+    const bool silent = session.silent;
     pw_thread_loop_unlock(session.loop);
+    if (silent)
+        failure = Failure::kNoAnswer;
     if (!ready)
         return nullptr;
-    // An active link is in the graph from a cycle to come on.
-    const std::uint64_t seen = output->cycles_.load(std::memory_order_acquire);
-    if (!output->WaitFor(
-            [&] {
-                return output->cycles_.load(std::memory_order_acquire) >= seen + kSettlingCycles;
-            },
-            deadline))
-        return nullptr;
+    // An active link is in the graph from a cycle to come on; each cycle is
+    // a sign of life, and none for kAnswerBound is a daemon that stopped.
+    const auto cycles = [&] { return output->cycles_.load(std::memory_order_acquire); };
+    const std::uint64_t seen = cycles();
+    for (std::uint64_t last = seen; last < seen + kSettlingCycles; last = cycles()) {
+        if (!output->WaitFor([&] { return cycles() > last; },
+                             std::min(deadline, Clock::now() + kAnswerBound))) {
+            failure = output->DaemonGone() ? Failure::kNoDaemon : Failure::kNoAnswer;
+            return nullptr;
+        }
+    }
     return output;
 }
 

@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <semaphore>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "midi/timing/CycleClock.h"
@@ -40,13 +42,28 @@ public:
     /// close for its words to leave, at most.
     static constexpr std::chrono::milliseconds kConnectBound{2000};
     static constexpr std::chrono::milliseconds kDrainBound{250};
+    /// How long an open or a listing waits while the daemon shows no sign of
+    /// life (no event, no cycle): a stopped or hung daemon never holds the
+    /// caller longer.
+    static constexpr std::chrono::milliseconds kAnswerBound{400};
+
+    using Notices = std::function<void(std::string_view line)>;
+    /// Why an open failed.
+    enum class Failure {
+        kNoDaemon,  // no daemon to connect to
+        kMissing,   // the input is not there, or the link did not come
+        kNoAnswer,  // the daemon stopped answering
+    };
 
     /// A node named `name` with one MIDI output port of the same name,
     /// linked to the MIDI input `destination` (a name from Destinations)
-    /// when one is given. Returns once the link is in place; null when no
-    /// daemon answers, the destination is missing or the link does not come.
+    /// when one is given. Returns once the link is in place; null (and
+    /// `failure` set) when no daemon runs or answers, the destination is
+    /// missing or the link does not come. `notices` hears, from PipeWire's
+    /// thread, one line when the daemon goes and one when the output is back.
     static std::unique_ptr<PipeWireMidiOutput> Open(const std::string& name,
-                                                    const std::optional<std::string>& destination);
+                                                    const std::optional<std::string>& destination,
+                                                    Failure& failure, Notices notices = {});
     /// The MIDI inputs of the daemon, each by its port alias ("node:port",
     /// what a JACK client sees as the port's name or alias); nothing when
     /// no daemon answers. Native nodes, JACK clients and bridged ALSA ports

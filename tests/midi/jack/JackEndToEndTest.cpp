@@ -36,6 +36,7 @@
 #include "midi/MidiOutPort.h"
 #include "midi/jack/JackOutputKeeper.h"
 #include "midi/linux/LinuxMidiOutService.h"
+#include "midi/pipewire/PipeWireMidiOutput.h"
 
 namespace faderwell::test {
 namespace {
@@ -807,6 +808,7 @@ TEST_F(PipeWireNative, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
 }
 
 TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackByItself) {
+    SaidLines said(port);
     auto node = StartNode("fw_native_life");
     ASSERT_TRUE(node->Ready());
     ASSERT_TRUE(PickTheReceiver(port));
@@ -829,6 +831,27 @@ TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackBy
     ASSERT_TRUE(node->Ready());
     NextWordArrives(port, *node);
     EXPECT_EQ(port.Caption(), caption);
+    EXPECT_EQ(said.Holding("PipeWire has gone, so MIDI to \"fw_native_life:in\" is dropped"), 1);
+    EXPECT_EQ(said.Holding("PipeWire runs again: MIDI goes to \"fw_native_life:in\" again"), 1);
+    port.ResetAndClose();
+}
+
+TEST_F(PipeWireNative, AStoppedDaemonNeverHoldsTheCallerLongAndThePickSaysWhy) {
+    SaidLines said(port);
+    auto node = StartNode("fw_native_stuck");
+    ASSERT_TRUE(node->Ready());
+    ASSERT_TRUE(PickTheReceiver(port));
+    ASSERT_TRUE(server.Signal(SIGSTOP));
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint8_t result = port.Pick(OutputList::kFirstDevice);
+    const auto picked = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(server.Signal(SIGCONT));
+    EXPECT_NE(result, 0);
+    // Ten times the room the bounds need: the last words', then the answer's.
+    EXPECT_LT(picked, 10 * (PipeWireMidiOutput::kDrainBound + PipeWireMidiOutput::kAnswerBound));
+    EXPECT_EQ(said.Holding("PipeWire does not answer"), 1);  // not a device that went
+    ASSERT_EQ(port.Pick(OutputList::kFirstDevice), 0);
+    NextWordArrives(port, *node);
     port.ResetAndClose();
 }
 
