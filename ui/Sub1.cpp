@@ -223,6 +223,9 @@ void Tconfig::ShowOpenResult(std::uint8_t result) {
         return;
     }
     form1_.setWindowTitle(QString::fromStdString(port_.Caption()));
+    // Qt's own title bar on Wayland shows a new title only with the window's
+    // next frame, and the main window, behind this dialog, draws none.
+    form1_.update();
 }
 
 void Tconfig::keyPressEvent(QKeyEvent* event) {
