@@ -28,6 +28,11 @@ using Clock = std::chrono::steady_clock;
 /// has emptied: the graph takes a new link in, and a receiver reads what
 /// was written, within the next cycle or two.
 constexpr std::uint64_t kSettlingCycles = 2;
+
+/// Cycles in a row without a free buffer whose words still wait: a reader
+/// a cycle behind frees one soon, but a port nobody takes buffers from (a
+/// node made again after the daemon came back, before its link) has none.
+constexpr std::uint32_t kCyclesWithoutBufferKept = 8;
 /// The port type of a MIDI port, as PipeWire and its JACK layer name it.
 constexpr const char* kMidiFormat = "8 bit raw midi";
 /// The client configuration that loads the real-time module.
@@ -235,6 +240,7 @@ struct PipeWireMidiOutput::Session {
         // What was handed over while there was no node goes nowhere: no
         // process thread reads the ring until the node is connected.
         owner->DropWaitingWords();
+        owner->running_.store(false);
         owner->gone_.store(false);
         // Always processed, as a JACK client is: words sent while no input
         // is linked leave into nothing, and none are kept for a link to come.
@@ -694,7 +700,7 @@ PipeWireMidiOutput::~PipeWireMidiOutput() {
 
 void PipeWireMidiOutput::Send(const std::uint8_t* bytes, std::size_t size,
                               std::optional<Clock::time_point> due) {
-    if (DaemonGone() || size == 0 || size > 3)
+    if (DaemonGone() || !running_.load(std::memory_order_acquire) || size == 0 || size > 3)
         return;
     StampedWord word;
     if (due) {
@@ -746,10 +752,16 @@ void PipeWireMidiOutput::DropWaitingWords() {
 }
 
 void PipeWireMidiOutput::CycleWithoutBuffer() {
+    // What nobody takes leaves into nothing, as from a port with no link;
+    // it is not kept for a link to come.
+    if (++cyclesWithoutBuffer_ > kCyclesWithoutBufferKept)
+        DropWaitingWords();
     CycleDone();
 }
 
 void PipeWireMidiOutput::CycleDone() {
+    if (!running_.load(std::memory_order_relaxed))
+        running_.store(true, std::memory_order_release);
     cycles_.fetch_add(1, std::memory_order_release);
     // The one system call of the cycle, and only when someone waits.
     if (waiting_.load())
@@ -759,6 +771,7 @@ void PipeWireMidiOutput::CycleDone() {
 void PipeWireMidiOutput::Process(void* buffer, std::uint32_t size, std::uint32_t& used,
                                  double startedMicroseconds, std::uint32_t frames,
                                  std::uint32_t rate) {
+    cyclesWithoutBuffer_ = 0;
     if (rate != 0) {
         const bool announced = frames != lastFrames_ || rate != lastRate_;
         lastFrames_ = frames;

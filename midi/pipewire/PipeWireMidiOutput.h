@@ -75,7 +75,7 @@ public:
 
     /// Hands one message of one to three bytes over; see JackMidiOutput.
     /// Dropped (and counted) when the ring is full; ignored while the
-    /// daemon is gone.
+    /// daemon is gone and until the node runs, never kept for later.
     void Send(const std::uint8_t* bytes, std::size_t size,
               std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
     /// Waits, at most `bound`, until every word handed over has left.
@@ -94,11 +94,13 @@ private:
     /// the cycle having started at `startedMicroseconds` (monotonic clock).
     void Process(void* buffer, std::uint32_t size, std::uint32_t& used, double startedMicroseconds,
                  std::uint32_t frames, std::uint32_t rate);
-    /// The cycle ran without a buffer to write to: its words wait.
+    /// The cycle ran without a buffer to write to: its words wait, for a
+    /// few cycles.
     void CycleWithoutBuffer();
     void CycleDone();
-    /// A new session (the daemon came back): what was sent meanwhile is
-    /// dropped. Called while no process thread reads the ring.
+    /// What waits in the ring is dropped: by a new session (the daemon came
+    /// back) while no process thread reads the ring, or by the process
+    /// thread, the ring's reader.
     void DropWaitingWords();
     template <typename Condition>
     bool WaitFor(Condition done, std::chrono::steady_clock::time_point deadline);
@@ -109,10 +111,15 @@ private:
     CycleClock clock_;
     std::uint32_t lastFrames_{0};
     std::uint32_t lastRate_{0};
+    std::uint32_t cyclesWithoutBuffer_{0};
     bool sent_{false};          // sent since the last complete drain
     std::uint64_t dropped_{0};  // user-interface thread only
 
     std::atomic<bool> gone_{false};
+    /// The node has run a cycle since it was made: until then no process
+    /// thread takes words, and a node made after the daemon came back may
+    /// wait for its first cycle until an input is linked to it.
+    std::atomic<bool> running_{false};
     std::atomic<std::uint64_t> cycles_{0};
     /// The user-interface thread waiting for cycles: the process thread
     /// releases the semaphore only while it is set (see JackMidiOutput).

@@ -827,8 +827,13 @@ TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackBy
     // it has to see the daemon's socket appear.
     std::this_thread::sleep_for(4s);
     ASSERT_TRUE(server.Start()) << server.Error();
+    // Moves made before the input is back go nowhere either, also once the
+    // output's node is back on the daemon.
+    for (int value = 0; value < 20; ++value, std::this_thread::sleep_for(50ms))
+        port.SendShortMessage(ChannelVolumeMessage(5, 7, value));
     node = StartNode("fw_native_life");
     ASSERT_TRUE(node->Ready());
+    EXPECT_EQ(node->Extra(kQuietAfter), std::nullopt);
     NextWordArrives(port, *node);
     EXPECT_EQ(port.Caption(), caption);
     EXPECT_EQ(said.Holding("PipeWire has gone, so MIDI to \"fw_native_life:in\" is dropped"), 1);
