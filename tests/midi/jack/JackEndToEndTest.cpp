@@ -723,6 +723,21 @@ protected:
                                               JackReceiver::Lines::kBytes,
                                               JackReceiver::Kind::kPipeWireNode);
     }
+    /// A native receiver named `name`, picked as the output and heard from;
+    /// null (the failure said) when it is not.
+    std::unique_ptr<JackReceiver> PickedNode(const std::string& name) {
+        auto node = StartNode(name);
+        if (!node->Ready() || !PickTheReceiver(port)) {
+            ADD_FAILURE() << name << " did not start or could not be picked";
+            return nullptr;
+        }
+        port.SendShortMessage(HiHatTick());
+        if (const auto heard = node->Take(1); heard != std::vector<std::string>{"99 2A 64"}) {
+            ADD_FAILURE() << name << " heard " << testing::PrintToString(heard);
+            return nullptr;
+        }
+        return node;
+    }
     /// Knocks with a controller of its own until a word comes through,
     /// then the next word sent must arrive, and nothing before it.
     static void NextWordArrives(MidiOutPort& port, JackReceiver& receiver) {
@@ -792,11 +807,8 @@ TEST_F(PipeWireNative, EveryInputIsListedOnceAndANameTheJackOutputStoredIsFound)
 }
 
 TEST_F(PipeWireNative, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
-    auto node = StartNode("fw_native_returning");
-    ASSERT_TRUE(node->Ready());
-    ASSERT_TRUE(PickTheReceiver(port));
-    port.SendShortMessage(HiHatTick());
-    ASSERT_EQ(node->Take(1), std::vector<std::string>{"99 2A 64"});
+    auto node = PickedNode("fw_native_returning");
+    ASSERT_TRUE(node);
     ASSERT_EQ(node->Quit(), 0);
     // Sent while it is away: dropped, not kept for its return.
     for (int value = 0; value < 100; ++value)
@@ -809,12 +821,9 @@ TEST_F(PipeWireNative, ASynthesizerThatComesBackGetsTheWordsSentAfter) {
 
 TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackByItself) {
     SaidLines said(port);
-    auto node = StartNode("fw_native_life");
-    ASSERT_TRUE(node->Ready());
-    ASSERT_TRUE(PickTheReceiver(port));
+    auto node = PickedNode("fw_native_life");
+    ASSERT_TRUE(node);
     const std::string caption = port.Caption();
-    port.SendShortMessage(HiHatTick());
-    ASSERT_EQ(node->Take(1), std::vector<std::string>{"99 2A 64"});
     server.Kill();
     node->Quit();
     // With the daemon gone, words go nowhere and nothing waits.
@@ -843,9 +852,8 @@ TEST_F(PipeWireNative, AfterPipeWireWasKilledAndStartedAgainTheOutputComesBackBy
 
 TEST_F(PipeWireNative, AStoppedDaemonNeverHoldsTheCallerLongAndThePickSaysWhy) {
     SaidLines said(port);
-    auto node = StartNode("fw_native_stuck");
-    ASSERT_TRUE(node->Ready());
-    ASSERT_TRUE(PickTheReceiver(port));
+    auto node = PickedNode("fw_native_stuck");
+    ASSERT_TRUE(node);
     ASSERT_TRUE(server.Signal(SIGSTOP));
     const auto start = std::chrono::steady_clock::now();
     const std::uint8_t result = port.Pick(OutputList::kFirstDevice);
